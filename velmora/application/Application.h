@@ -1,0 +1,46 @@
+// The process: window, GL context, command line, size presets, the letterboxed
+// viewport, and the run that loads the production and plays it frame by
+// frame. Owns no rendering or timeline logic: it calls the render targets,
+// the loader, the registry and the sequence in a fixed order.
+#pragma once
+#include <string>
+
+#include "application/AppConfig.h"
+
+struct GLFWwindow;
+
+struct IntRect {
+  int x = 0, y = 0, w = 0, h = 0;
+};
+
+class Application {
+ public:
+  static Application& Get();
+
+  void Init(const AppConfig& config);
+  void Run(const AppConfig& config);
+  void UpdateViewport();
+
+  std::string m_title;
+  IntRect m_windowRect;
+  IntRect m_viewport;  // where the picture lands inside the window rectangle
+  int m_renderWidth = 0;
+  int m_renderHeight = 0;
+  float m_aspect = 16.0f / 9.0f;  // 0 or less: none
+  float m_fixedRenderWidth = 0.0f;
+};
+
+// Start-up values of the process, set by Application::Init.
+extern std::string g_sequencePath;
+extern std::string g_loadListPath;
+extern int g_requestedWidth;
+extern int g_requestedHeight;
+extern int g_sizePresetRow;
+extern bool g_verticalSync;
+extern int g_swapInterval;
+extern bool g_overlayFps;
+extern bool g_overlayReso;
+extern GLFWwindow* g_mainWindow;
+
+int FindSizePreset(const char* name);
+void OnGlfwError(int code, const char* description);
