@@ -6,6 +6,7 @@
 #include <string>
 
 #include "application/AppConfig.h"
+#include "application/StartupOptions.h"
 
 struct GLFWwindow;
 
@@ -30,17 +31,4 @@ class Application {
   float m_fixedRenderWidth = 0.0f;
 };
 
-// Start-up values of the process, set by Application::Init.
-extern std::string g_sequencePath;
-extern std::string g_loadListPath;
-extern int g_requestedWidth;
-extern int g_requestedHeight;
-extern int g_sizePresetRow;
-extern bool g_verticalSync;
-extern int g_swapInterval;
-extern bool g_overlayFps;
-extern bool g_overlayReso;
-extern GLFWwindow* g_mainWindow;
-
-int FindSizePreset(const char* name);
 void OnGlfwError(int code, const char* description);
