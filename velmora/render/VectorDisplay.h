@@ -54,7 +54,7 @@ struct VectorHistory {
   void Empty();
 };
 
-class vector_display : public VectorGeometry {
+struct vector_display : public VectorGeometry {
  public:
   static constexpr int kNameSize = 256;
   static constexpr int kGlowPassesMax = 32;
@@ -150,8 +150,9 @@ class vector_display : public VectorGeometry {
                    GLenum mode, int vertsPerItem, const glm::mat4& mvp, int slot, int steps, bool newestFirst);
 };
 
-// The display of the current render target (set by BindRenderTarget), and
-// the decay-history slot of the current frame (advanced by PresentFrame).
+// The display of the current render target (defined and set with the
+// render targets, RenderTarget.cpp), and the decay-history slot of the
+// current frame, 0..31 (advanced by PresentFrame).
 extern vector_display* g_pCurrentVectorDisplay;
 extern int g_nVectorHistoryIndex;
 
