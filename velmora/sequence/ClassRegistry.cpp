@@ -1,0 +1,56 @@
+// The effect class registry and the creation of effects from sequence items.
+// See ClassRegistry.h.
+#include "sequence/ClassRegistry.h"
+
+
+#include "core/ClassDesc.h"
+#include "effects/fxBase.h"
+#include "effects/fxDemoGlobalParams.h"
+
+ClassRegistry& GetClassRegistry() {
+  static ClassRegistry registry = [] {
+    ClassRegistry built;
+    BuildClassRegistry(built);
+    return built;
+  }();
+  return registry;
+}
+
+// The engine classes in their fixed registry order.
+void BuildClassRegistry(ClassRegistry& registry) {
+  RegisterClassDesc(registry, fxBase::RegisterAttributes());
+  RegisterClassDesc(registry, fxDemoGlobalParams::RegisterAttributes());
+}
+
+void RegisterClassDesc(ClassRegistry& registry, ClassDesc* desc) {
+  desc->m_registryIndex = static_cast<int>(registry.size());
+  registry.push_back(desc);
+}
+
+fxBase* CreateFxFromJson(const ClassRegistry& registry, const Json::Value& item, rvSequence* owner) {
+  if (!item.isObject()) return nullptr;
+  const Json::Value& className = item["Class"];
+  if (!className.isString()) return nullptr;
+  const std::string name = className.asString();
+
+  ClassDesc* desc = nullptr;
+  for (ClassDesc* candidate : registry) {
+    if (candidate->m_name == name) {
+      desc = candidate;
+      break;
+    }
+  }
+  if (!desc || !desc->m_create) return nullptr;
+  fxBase* fx = desc->m_create(desc);
+  if (!fx) return nullptr;
+
+  // Loading hooks may reach the sequence through the owner; the sequence sets
+  // it for good when it appends the effect.
+  const Json::Value& properties = item["Properties"];
+  fx->m_owner = owner;
+  fx->LoadAttributes(properties);
+  fx->LoadAttributes(item["PropertiesDynamic"]);
+  fx->LoadDrivers(properties);
+  fx->m_owner = nullptr;
+  return fx;
+}
