@@ -1,0 +1,163 @@
+// Render targets and frame presentation.
+//
+// [SECTION] Process-wide state
+// [SECTION] RenderTarget: create, destroy, matrices
+// [SECTION] Binding
+// [SECTION] Frame start
+// [SECTION] Frame presentation: overlays, the window
+#include "render/RenderTarget.h"
+
+#include <glad/gl.h>
+
+#include <glm/gtc/matrix_transform.hpp>
+
+#include "application/Application.h"
+#include "core/AppLog.h"
+#include "render/Framebuffer.h"
+
+//-----------------------------------------------------------------------------
+// [SECTION] Process-wide state
+//-----------------------------------------------------------------------------
+
+RenderTarget g_defaultRenderTarget;
+RenderTarget* g_pCurrentRenderTarget = nullptr;
+vector_display* g_pCurrentVectorDisplay = nullptr;
+
+//-----------------------------------------------------------------------------
+// [SECTION] RenderTarget: create, destroy, matrices
+//-----------------------------------------------------------------------------
+
+void RenderTarget::Create(const std::string& name, int width, int height, uint8_t flags,
+                          uint32_t framebufferFlags) {
+  if (width == 0 || height == 0) return;
+  if (width == m_width && height == m_height && flags == m_flags) return;
+  Destroy(false);
+  m_name = name;
+  m_width = width;
+  m_height = height;
+  m_flags = flags;
+  if (framebufferFlags != 0) {
+    // Assigned before Create: a target that is current keeps its new colour
+    // framebuffer bound (Framebuffer::AllocateGL looks at the current target).
+    m_colorFramebuffer = new Framebuffer;
+    m_colorFramebuffer->Create(name, width, height, framebufferFlags);
+  }
+  if (flags & kVectorLayer) {
+    m_vectorFramebuffer = new Framebuffer;
+    m_vectorFramebuffer->Create(name + ".vector", width, height, FB_COLOR | FB_DEPTH | FB_DEPTH_STENCIL);
+  }
+  UpdateMatrices(glm::mat4(1.0f));
+  m_created = true;
+}
+
+void RenderTarget::Destroy(bool freeDisplay) {
+  (void)freeDisplay;
+  if (!m_created) return;
+  if (g_pCurrentRenderTarget == this && this != &g_defaultRenderTarget) BindRenderTarget(nullptr, true);
+  if (m_width == 0 || m_height == 0) return;
+  Framebuffer::Destroy(m_colorFramebuffer);
+  if (m_flags & kVectorLayer) Framebuffer::Destroy(m_vectorFramebuffer);
+  m_width = m_height = 0;
+  m_name.clear();
+}
+
+void RenderTarget::UpdateMatrices(const glm::mat4& model) {
+  // A target without a size has no aspect: its projection stays as it was.
+  if (m_width > 0 && m_height > 0) {
+    if (m_orbit) {
+      const float a = m_orbitPolar, b = m_orbitAzimuth;
+      const glm::vec3 dir(std::cos(b) * std::sin(a), std::cos(a), std::sin(b) * std::sin(a));
+      const float halfPi = glm::half_pi<float>();
+      const glm::vec3 right(std::cos(b - halfPi), 0.0f, std::sin(b - halfPi));
+      const glm::vec3 up = glm::cross(dir, right);
+      const glm::vec3 panOffset = -right * m_pan.x + up * m_pan.y;
+      const glm::vec3 eye = dir * m_orbitDistance + panOffset;
+      const glm::vec3 centre = glm::vec3(0.0f, 1.0f, 0.0f) + panOffset;
+      m_view = glm::lookAt(eye, centre, up);
+      m_projection = glm::perspective(1.0471976f, float(m_width) / float(m_height), m_near, m_far);
+    } else {
+      m_projection = glm::perspectiveFov(m_fov, float(m_width), float(m_height), m_near, m_far);
+      const glm::mat4 r = glm::rotate(glm::mat4(1.0f), m_rotation.z, glm::vec3(0, 0, 1)) *
+                          glm::rotate(glm::mat4(1.0f), m_rotation.x, glm::vec3(1, 0, 0)) *
+                          glm::rotate(glm::mat4(1.0f), m_rotation.y, glm::vec3(0, 1, 0));
+      const glm::vec3 forward(r[2]);
+      const glm::vec3 up(r[1]);
+      m_view = glm::lookAt(m_position, m_position - forward, up);
+    }
+  }
+  m_viewProjection = m_projection * m_view * model;
+  m_invProjection = glm::inverse(m_projection);
+  m_invView = glm::inverse(m_view);
+  m_invViewProjection = glm::inverse(m_viewProjection);
+}
+
+//-----------------------------------------------------------------------------
+// [SECTION] Binding
+//-----------------------------------------------------------------------------
+
+RenderTarget* BindRenderTarget(RenderTarget* target, bool force) {
+  if (!target) target = &g_defaultRenderTarget;
+  if (target == g_pCurrentRenderTarget && !force) return nullptr;
+  glViewport(0, 0, target->m_width, target->m_height);
+  glBindFramebuffer(GL_FRAMEBUFFER, target->m_colorFramebuffer ? target->m_colorFramebuffer->GL()->m_framebuffer : 0);
+  RenderTarget* previous = g_pCurrentRenderTarget;
+  g_pCurrentRenderTarget = target;
+  g_pCurrentVectorDisplay = target->m_vectorDisplay;
+  return previous;
+}
+
+void FollowClientSize(int width, int height) {
+  if (width <= 0 || height <= 0) return;
+  const RenderTarget* current = g_pCurrentRenderTarget;
+  if (current && current->m_width == width && current->m_height == height) return;
+  if (g_defaultRenderTarget.m_width == width && g_defaultRenderTarget.m_height == height) return;
+  g_defaultRenderTarget.Create("Default", width, height, kDefaultTargetFlags, kDefaultFramebufferFlags);
+}
+
+//-----------------------------------------------------------------------------
+// [SECTION] Frame start
+//-----------------------------------------------------------------------------
+
+void BeginFrame() {
+  ResetFramebufferPool();
+  BindRenderTarget(nullptr, true);
+  glDisable(GL_BLEND);
+  // An effect may leave any write mask off or a scissor or stencil test on;
+  // each of them would keep part of "Default" from being cleared and leak
+  // the last frame into this one.
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  glDepthMask(GL_TRUE);
+  glStencilMask(0xFFFFFFFFu);
+  glDisable(GL_STENCIL_TEST);
+  glDisable(GL_SCISSOR_TEST);
+  glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+  glClearDepth(1.0);
+  glClearStencil(0);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+  g_defaultRenderTarget.UpdateMatrices(glm::mat4(1.0f));
+}
+
+//-----------------------------------------------------------------------------
+// [SECTION] Frame presentation: overlays, the window
+//-----------------------------------------------------------------------------
+
+void PresentFrame(float dt, bool timeStopped, int overlayFlags) {
+  (void)dt;
+  (void)timeStopped;
+  (void)overlayFlags;
+  BindRenderTarget(nullptr, true);
+
+  const Application& app = Application::Get();
+  const IntRect& window = app.m_windowRect;
+  const IntRect& viewport = app.m_viewport;
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  if (window.w != viewport.w || window.h != viewport.h) {
+    glViewport(0, 0, window.w, window.h);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+  }
+  glViewport(viewport.x, viewport.y, viewport.w, viewport.h);
+  glFlush();
+}
+
+void ReleaseFramePresentation() {}
