@@ -29,9 +29,15 @@ PlayerResult RunPlayer(const std::string& workDir, const PlayerOptions& options)
 
   std::vector<std::string> args = {VELMORA_PLAYER_PATH};
   args.insert(args.end(), options.args.begin(), options.args.end());
-  std::vector<std::string> env;
-  for (char** e = environ; *e; ++e) env.emplace_back(*e);
-  env.insert(env.end(), options.env.begin(), options.env.end());
+  // The given entries replace inherited ones of the same name.
+  std::vector<std::string> env = options.env;
+  for (char** e = environ; *e; ++e) {
+    const std::string entry = *e;
+    const std::string name = entry.substr(0, entry.find('='));
+    bool overridden = false;
+    for (const auto& o : options.env) overridden |= o.compare(0, name.size() + 1, name + "=") == 0;
+    if (!overridden) env.push_back(entry);
+  }
   std::vector<char*> argv = MakeArgv(args);
   std::vector<char*> envp = MakeArgv(env);
 
