@@ -59,10 +59,12 @@ class Expression {
   // in the implementation can build it.
   struct Instr {
     uint8_t op;
-    uint8_t count;  // arguments of a variadic function
-    int16_t jump;   // relative target of a branch
-    float k;        // constant operand
-    const float* p; // bound variable
+    uint8_t count;  // arguments taken from the stack
+    union {
+      float k;         // constant operand
+      const float* p;  // bound variable
+      int32_t jump;    // branch target, relative to this instruction
+    };
   };
 
  private:
