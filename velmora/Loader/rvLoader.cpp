@@ -100,10 +100,14 @@ float rvLoader::Fraction() {
   return std::clamp(float(s_loaded) / float(s_expected), 0.0f, 1.0f);
 }
 
+void rvLoader::Count(int bytes) {
+  if (bytes > 0) s_loaded += std::min(bytes, std::max(0, s_expected - s_loaded));
+}
+
 void rvLoader::Update(int bytes) {
   if (!s_loadingWindow) return;
   PROFILE_BLOCK("Loader:Update");
-  if (bytes > 0) s_loaded += std::min(bytes, std::max(0, s_expected - s_loaded));
+  Count(bytes);
   // Closing the window while loading ends the process at once: nothing is
   // set up far enough to tear down.
   if (glfwWindowShouldClose(s_loadingWindow)) std::exit(-1);

@@ -30,8 +30,12 @@ class rvLoader {
   // (the main window). An empty or missing list leaves the screen off and
   // the counters as they were.
   static bool ReadLoadList(const std::string& path);
-  // One tick after a file read of `bytes` (0 for a miss).
+  // One tick after a file read of `bytes` (0 for a miss): counts it and
+  // draws a frame of the bar while the loading screen is on.
   static void Update(int bytes);
+  // Adds a read to the loaded bytes, never past the announced total; a
+  // negative count adds nothing.
+  static void Count(int bytes);
   // Share of the announced bytes read so far, 0..1 (0 when nothing was
   // announced).
   static float Fraction();
