@@ -57,7 +57,6 @@ struct VectorHistory {
 struct vector_display : public VectorGeometry {
  public:
   static constexpr int kNameSize = 256;
-  static constexpr int kGlowPassesMax = 32;
 
   // Creation and release, as a pair. Create allocates the record and its
   // CPU/GL buffers (always returns 0); Destroy frees every GL object, the
@@ -145,9 +144,8 @@ struct vector_display : public VectorGeometry {
   void ReleaseGL();
   void FreeGlowTargets();
   void FillScreenQuads();
-  void SetGeometryUniforms(const GeometryProgram& p, const glm::mat4& mvp, const glm::vec3& back);
-  void DrawHistory(const GeometryProgram& p, VectorHistory& h, VectorHistory::Buffer VectorHistory::Slot::*kind,
-                   GLenum mode, int vertsPerItem, const glm::mat4& mvp, int slot, int steps, bool newestFirst);
+  // Binds the program with the display's uniforms, ALPHA 1 and the MVP.
+  void SetGeometryUniforms(const GeometryProgram& p, const glm::mat4& mvp);
 };
 
 // The display of the current render target (defined and set with the
