@@ -23,6 +23,12 @@
 #include "platform/Keyboard.h"
 #include "platform/Profiler.h"
 #include "Loader/AssetPath.h"
+#include "Loader/rvLoader.h"
+#include "core/ScreenRecorder.h"
+#include "effects/fxBase.h"
+#include "render/RenderTarget.h"
+#include "sequence/ClassRegistry.h"
+#include "sequence/rvSequence.h"
 
 //-----------------------------------------------------------------------------
 // [SECTION] Start-up values and size presets
@@ -120,12 +126,18 @@ void Application::Init(const AppConfig& config) {
 
   m_windowRect = {0, 0, g_requestedWidth, g_requestedHeight};
   UpdateViewport();
+  if (m_renderWidth > 0 && m_renderHeight > 0)
+    g_defaultRenderTarget.Create("Default", m_renderWidth, m_renderHeight, kDefaultTargetFlags,
+                                 kDefaultFramebufferFlags);
+  if (g_pCurrentRenderTarget != &g_defaultRenderTarget) BindRenderTarget(&g_defaultRenderTarget, true);
   glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
   glClear(GL_COLOR_BUFFER_BIT);
   glfwSwapBuffers(g_mainWindow);
 
   g_swapInterval = ChooseSwapInterval();
   glfwSwapInterval(g_verticalSync ? g_swapInterval : 0);
+
+  GetClassRegistry();
 }
 
 //-----------------------------------------------------------------------------
@@ -157,29 +169,61 @@ void Application::UpdateViewport() {
 // [SECTION] Run: load, frame loop, teardown
 //-----------------------------------------------------------------------------
 
+namespace {
+
+// The clock step of one frame. With the fixed step switched on (tests,
+// screenshots) frames advance by the video-export rate instead, so every
+// run draws the same pictures.
+float FrameStep(const ScreenRecorder& recorder, double& previous) {
+  const double now = glfwGetTime();
+  const float dt = float(now - previous);
+  previous = now;
+  if (!recorder.IsActive()) return dt;
+  return recorder._ve._nFps > 0 ? 1.0f / float(recorder._ve._nFps) : 0.0f;
+}
+
+}  // namespace
+
 void Application::Run(const AppConfig& config) {
-  (void)config;
+  rvSequence sequence(1);
+  ScreenRecorder recorder;
+  if (platform::FixedStepRequested()) recorder._bActive = true;
   double previous = glfwGetTime();
   glfwSetInputMode(g_mainWindow, GLFW_CURSOR, GLFW_CURSOR_DISABLED);
+
+  rvLoader::ReadLoadList(config.loadListFile);
+  sequence.LoadSequence(config.sequenceFile, true);
+  rvLoader::s_loadingWindow = nullptr;
+
   glfwSwapInterval(g_verticalSync ? g_swapInterval : 0);
+  sequence.m_time = sequence.m_loop ? FrameToSeconds(sequence.m_loopStart) : 0.0f;
+  sequence.m_playing = true;
+  for (fxBase* fx : sequence.m_items) fx->SetState(StatePrepared);
+
+  const int overlayFlags = (g_overlayFps ? OVERLAY_FPS : 0) | (g_overlayReso ? OVERLAY_RESOLUTION : 0);
   while (!glfwWindowShouldClose(g_mainWindow)) {
     PROFILE_BLOCK("Loop");
-    const double now = glfwGetTime();
-    const float dt = float(now - previous);
-    previous = now;
-    (void)dt;
+    const float dt = FrameStep(recorder, previous);
     glfwPollEvents();
     int w = 0, h = 0;
     glfwGetFramebufferSize(g_mainWindow, &w, &h);
     m_windowRect = {0, 0, w, h};
     UpdateViewport();
-    glViewport(0, 0, w, h);
-    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
+    FollowClientSize(m_renderWidth, m_renderHeight);
+    BeginFrame();
+    // A long frame (the first one after loading, a stall) never moves the
+    // timeline by more than 0.1 s; the frame-rate overlay sees the real step.
+    sequence.Update(std::min(dt, 0.1f));
+    {
+      PROFILE_BLOCK("DrawEnd");
+      PresentFrame(dt, !sequence.m_playing, overlayFlags);
+    }
     {
       PROFILE_BLOCK("Swap");
       glfwSwapBuffers(g_mainWindow);
     }
-    glfwSetWindowShouldClose(g_mainWindow, GLFW_TRUE);
+    if (platform::EscapePressed(g_mainWindow) || sequence.m_time >= FrameToSeconds(sequence.m_frameMax))
+      glfwSetWindowShouldClose(g_mainWindow, GLFW_TRUE);
   }
+  sequence.Clear();
 }

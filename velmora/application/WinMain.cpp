@@ -4,6 +4,8 @@
 
 #include "application/Application.h"
 #include "platform/CommandLine.h"
+#include "render/Framebuffer.h"
+#include "render/RenderTarget.h"
 
 int main(int argc, char** argv) {
   platform::SetCommandLine(argc, argv);
@@ -17,6 +19,12 @@ int main(int argc, char** argv) {
   app.Init(config);
   app.Run(config);
 
+  g_pCurrentRenderTarget = nullptr;
+  g_pCurrentVectorDisplay = nullptr;
+  g_defaultRenderTarget.Destroy(true);
+  ReleaseFramePresentation();
+  ResetFramebufferPool();
+  ReleaseFramebufferPool();
   glfwDestroyWindow(g_mainWindow);
   g_mainWindow = nullptr;
   glfwTerminate();
