@@ -35,6 +35,9 @@ class KeyFrameDriver : public NoneDriver {
   // Registers "_eInterpolation", "_aKeys", "_fParams" after the base's.
   KeyFrameDriver(fxBase* fx, AttributeDesc* attribute);
 
+  // Registered members, then the keys sorted by time.
+  void Load(const Json::Value& obj) override;
+
   float Evaluate(float t) override;
   bool HasKeys() const override { return !_aKeys.empty(); }
   bool IsKeyAt(float t) const override { return FindKeyAt(t) >= 0; }
