@@ -1,5 +1,7 @@
 #include "support/TestPack.h"
 
+#include "Loader/AssetPath.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -60,6 +62,7 @@ bool BuildPack(const TempDir& dir, const PackFiles& files, const std::string& pa
 
 void EnterDir(const TempDir& dir) {
   if (chdir(dir.Path().c_str()) != 0) std::abort();
+  SetDataDirectory("Data");
 }
 
 std::string ReadTextFile(const std::string& path) {

@@ -28,7 +28,8 @@ bool BuildPack(const TempDir& dir, const PackFiles& files, const std::string& pa
                const std::string& packName = "Velmora-Pinvale.sts");
 
 // Makes dir the working directory for the rest of the test process (each test
-// runs in its own process, so the data pack mounts whatever lies there).
+// runs in its own process, so the data pack mounts whatever lies there), and
+// "Data" the data directory, as the player sets it.
 void EnterDir(const TempDir& dir);
 
 std::string ReadTextFile(const std::string& path);
