@@ -21,6 +21,18 @@ float SnappedLocalTime(const fxBase* fx, float time) {
   return SnapToFrame(std::fmin(std::fmax(local, 0.0f), fx->GetDuration()));
 }
 
+// The reader's report spans several indented lines; the log gets one.
+std::string OneLine(const std::string& text) {
+  std::string line;
+  for (char c : text) {
+    const bool space = c == '\n' || c == ' ' || c == '\t';
+    if (space && (line.empty() || line.back() == ' ')) continue;
+    line += space ? ' ' : c;
+  }
+  while (!line.empty() && line.back() == ' ') line.pop_back();
+  return line;
+}
+
 }  // namespace
 
 rvSequence::rvSequence(int kind) : m_kind(kind) {}
@@ -54,7 +66,9 @@ bool rvSequence::LoadSequence(const std::string& path, bool init) {
     errors = e.what();
     root = Json::Value();
   }
-  if (!parsed) AppLog::Get().AddLog("[Sequence] %s: JSON error, loading what was read: %s\n", path.c_str(), errors.c_str());
+  if (!parsed) {
+    AppLog::Get().AddLog("[Sequence] %s: JSON error, loading what was read: %s\n", path.c_str(), OneLine(errors).c_str());
+  }
 
   m_path = path;
   LoadItems(root, init);
