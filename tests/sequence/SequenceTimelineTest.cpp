@@ -105,6 +105,21 @@ TEST(SequenceTimeline, TimeScaleMultipliesTheGapNotTheClockSpeed) {
     const float gap = sequence.m_time - probe->m_localTime;
     EXPECT_NEAR(gap, frame % 2 ? -dt : 0.0f, 1e-5f) << frame;
   }
+  sequence.Clear();
+
+  // Above two the overshoot grows each frame: the clock swings between 0 and
+  // the end of its window.
+  fxProbe* wild = AddProbe(sequence, "w", 0, 60);
+  wild->m_timeScale = 3.0f;
+  Play(sequence);
+  bool atZero = false, atEnd = false;
+  for (int frame = 0; frame < 40; ++frame) {
+    sequence.Update(dt);
+    atZero = atZero || (frame > 0 && wild->m_localTime == 0.0f);
+    atEnd = atEnd || wild->m_localTime == wild->GetDuration();
+  }
+  EXPECT_TRUE(atZero);
+  EXPECT_TRUE(atEnd);
 }
 
 TEST(SequenceTimeline, TheEndOfTheRangeStopsEverything) {
