@@ -14,8 +14,10 @@
 #include <cstring>
 
 #include "core/AppLog.h"
+#include "effects/fxBuffer.h"
 #include "render/GpuBuffer.h"
 #include "render/RenderTarget.h"
+#include "render/TextureImage.h"
 
 rvProgram* g_pCurrentProgram = nullptr;
 
@@ -473,7 +475,23 @@ void rvTexColorProgram2D::Build() {
 void rvTexColorProgram2D::Bind() {
   rvProgram2D::Bind();
   glActiveTexture(GL_TEXTURE0);
-  glBindTexture(GL_TEXTURE_2D, m_texture);
+  glBindTexture(GL_TEXTURE_2D, m_textureSlot.GetTexture());
+}
+
+void rvTexColorProgram2D::SetTexture(const std::string& file) {
+  m_textureSlot.m_file = file;
+  m_textureSlot.Resolve(nullptr);
+  m_texWidth = m_texHeight = 0;
+  if (m_textureSlot.m_image) {
+    m_texWidth = m_textureSlot.m_image->m_width;
+    m_texHeight = m_textureSlot.m_image->m_height;
+  } else if (m_textureSlot.m_effect && m_textureSlot.m_effect->IsKindOf("fxBufferDisplay")) {
+    const RenderTarget* target = static_cast<fxBufferDisplay*>(m_textureSlot.m_effect)->GetBuffer();
+    if (target) {
+      m_texWidth = target->m_width;
+      m_texHeight = target->m_height;
+    }
+  }
 }
 
 void rvTexColorProgram2D::BindTexture(GLuint texture) {

@@ -21,6 +21,7 @@
 #include <glm/glm.hpp>
 
 #include "render/ShaderPreprocessor.h"
+#include "render/TextureSlot.h"
 #include "render/UniformAnnotations.h"
 
 class ClassDesc;
@@ -178,12 +179,15 @@ class rvTexColorProgram2D : public rvProgram2D {
   void DrawFull(int flags) override;
   void DrawRect(int flags, float x, float y, float width, float height) override;
 
+  // Names the slot's image file, resolves it and records its size: the
+  // image's, else that of the resolved buffer effect's target, else 0 x 0.
+  void SetTexture(const std::string& file);
   // The 2D bind with `texture` on unit 0 and its size recorded, for passes
   // that draw another target's colour texture.
   void BindTexture(GLuint texture);
 
-  GLuint m_texture = 0;  // bound by Bind on unit 0
-  int m_texWidth = 0;    // 0: no size yet
+  TextureSlot m_textureSlot;  // bound by Bind on unit 0
+  int m_texWidth = 0;         // 0: no size yet
   int m_texHeight = 0;
 };
 
