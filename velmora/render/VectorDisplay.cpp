@@ -36,8 +36,11 @@ VectorGeometry* CurrentVectorGeometry() { return g_pCurrentVectorDisplay; }
 namespace {
 
 // The glow-dot texture: the profile across every line and dot, shared by
-// all displays and made by the first set-up.
+// all displays, made by the first set-up and deleted with the last set-up
+// display, so that no display ever samples a name left from a GL context
+// that is gone.
 GLuint s_pointTexture = 0;
+int s_pointTextureUsers = 0;
 
 constexpr int kPointTextureSize = 64;
 // Glow framebuffers: colour, linear filtering, 8-bit RGBA.
@@ -585,6 +588,10 @@ void vector_display::ReleaseGL() {
   FreeGlowTargets();
   m_history.Release();
   DeleteVertexBuffer(m_drawVao, m_drawVbo);
+  if (m_setup == 1 && --s_pointTextureUsers == 0) {
+    glDeleteTextures(1, &s_pointTexture);
+    s_pointTexture = 0;
+  }
   m_setup = 0;
 }
 
@@ -637,6 +644,7 @@ int vector_display::Setup() {
   LookUpGeometryUniforms(m_pointProgram);
 
   CreatePointTexture();
+  ++s_pointTextureUsers;
 
   for (ScreenQuad* q : {&m_quadFull, &m_quadGlow}) {
     glCreateVertexArrays(1, &q->vao);
@@ -685,6 +693,8 @@ void vector_display::CreatePointTexture() {
   if (error != GL_NO_ERROR) vector_display_log("opengl error in %s: %d", "glTexImage2D", static_cast<int>(error));
   glBindTexture(GL_TEXTURE_2D, 0);
 }
+
+GLuint vector_display::PointTexture() { return s_pointTexture; }
 
 int vector_display::CreateGlowTargets() {
   if (m_setup != 1) return 0;

@@ -74,8 +74,10 @@ struct vector_display : public VectorGeometry {
   // The resize step of RenderTarget::Create on an existing display: new
   // size, new glow targets, empty arrays, next resize generation.
   void Resize(int width, int height);
-  // The process-wide glow-dot texture, built once.
+  // The process-wide glow-dot texture, built once while set-up displays
+  // exist (0 when none).
   static void CreatePointTexture();
+  static GLuint PointTexture();
 
   // Draws the frame's geometry with the decay of `history` (null: the
   // display's own) and empties the arrays.

@@ -1,0 +1,330 @@
+// The vector display on the GPU: its programs build on Mesa, a flush lights
+// the pixels of what was appended and glows around them, earlier frames
+// decay, and displays that cannot draw draw nothing. Pixels are read back
+// from a small target that plays the render target's colour framebuffer.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "render/Framebuffer.h"
+#include "render/Polyline.h"
+#include "render/RenderTarget.h"
+#include "render/VectorDisplay.h"
+#include "support/GLFixture.h"
+
+// ---------------------------------------------------------------------------
+// Values without GL
+// ---------------------------------------------------------------------------
+
+TEST(VectorDisplayMath, GlowPassesAndGainFollowBrightness) {
+  const struct {
+    float brightness;
+    int passes;
+    float gain;
+  } cases[] = {{0.0f, 0, 0.15f}, {1.0f, 8, 1.05f}, {2.0f, 16, 1.25f}, {0.01f, 1, 0.9f * -0.970299f + 1.05f}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(vector_display::GlowPasses(c.brightness), c.passes) << c.brightness;
+    EXPECT_NEAR(vector_display::GlowGain(c.brightness), c.gain, 1e-5f) << c.brightness;
+  }
+}
+
+TEST(VectorDisplayMath, DecayWeightsRampFromInitialToFinal) {
+  VectorDisplaySettings s;
+  s.decayInitial = 1.0f;
+  s.decayFinal = 0.0f;
+  s.decayRamp = 1.0f;
+  const float want[] = {1.0f, 1.0f, 0.875f, 0.75f, 0.625f, 0.5f, 0.375f, 0.25f, 0.125f, 0.0f};
+  for (int age = 0; age < 10; ++age) EXPECT_NEAR(vector_display::DecayWeight(s, 10.0f, age), want[age], 1e-6f) << age;
+  // Defaults: every earlier frame at 0.2.
+  const VectorDisplaySettings d;
+  for (int age = 1; age < 10; ++age) EXPECT_FLOAT_EQ(vector_display::DecayWeight(d, 10.0f, age), 0.2f);
+  // Two steps: the one earlier frame gets the initial weight, not 0 / 0.
+  s.decayInitial = 0.6f;
+  s.decayFinal = 0.1f;
+  EXPECT_FLOAT_EQ(vector_display::DecayWeight(s, 2.0f, 1), 0.6f);
+}
+
+TEST(VectorDisplayMath, NormalizeRangeOrdersAndSeparates) {
+  const struct {
+    glm::vec2 in, out;
+  } cases[] = {{{1000, 500}, {500, 1000}}, {{3, 3}, {3, 3.0001f}}, {{0.1f, 2}, {0.1f, 2}}};
+  for (const auto& c : cases) {
+    glm::vec2 r = c.in;
+    EXPECT_EQ(NormalizeRange(r), c.out.y);
+    EXPECT_EQ(r, c.out);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// GL
+// ---------------------------------------------------------------------------
+
+namespace {
+
+constexpr int kSize = 128;
+
+class VectorDisplayTest : public GLTest {
+ protected:
+  void SetUp() override {
+    GLTest::SetUp();
+    if (HasFatalFailure()) return;
+    m_fbo = MakeTarget(kSize, kSize);
+    // The render target the display belongs to, assembled by hand: its
+    // vector framebuffer and its camera (identity: positions are clip space).
+    m_target.m_name = "T";
+    m_target.m_width = m_target.m_height = kSize;
+    m_target.m_vectorFramebuffer = new Framebuffer();
+    m_target.m_vectorFramebuffer->Create("T.vector", kSize, kSize, 7);
+    g_pCurrentRenderTarget = &m_target;
+    ASSERT_EQ(vector_display::Create("T.vector", float(kSize), float(kSize), &m_display), 0);
+    g_pCurrentVectorDisplay = m_display;
+    g_nVectorHistoryIndex = 0;
+    glBindFramebuffer(GL_FRAMEBUFFER, m_fbo);
+  }
+
+  void TearDown() override {
+    g_pCurrentVectorDisplay = nullptr;
+    g_pCurrentRenderTarget = nullptr;
+    vector_display::Destroy(m_display);
+    if (m_target.m_vectorFramebuffer) Framebuffer::Destroy(m_target.m_vectorFramebuffer);
+    GLTest::TearDown();
+  }
+
+  // A set-up display whose lines are at most 5 pixels in half width. The
+  // profile across a line falls off fast: a pixel half a pixel from the
+  // centre gets a bit more than half the colour.
+  void SetUpDisplay(float brightness) {
+    ASSERT_EQ(m_display->Setup(), 0);
+    m_display->m_settings.thickness = glm::vec2(0.1f, 1.0f);
+    m_display->m_settings.colorBrightness = brightness;
+  }
+
+  // Starts a frame as BeginFrame would: history slot, cleared target.
+  void StartFrame(int index, glm::vec4 clear = glm::vec4(0, 0, 0, 1)) {
+    g_nVectorHistoryIndex = index;
+    glBindFramebuffer(GL_FRAMEBUFFER, m_fbo);
+    glViewport(0, 0, kSize, kSize);
+    glClearColor(clear.r, clear.g, clear.b, clear.a);
+    glClear(GL_COLOR_BUFFER_BIT);
+  }
+
+  void HorizontalLine() {
+    m_display->m_settings.currentColor = glm::vec4(1, 1, 1, 1);
+    m_display->MoveTo(-0.5f, 0.0f, 0.0f);
+    m_display->LineTo(0.5f, 0.0f, 0.0f);
+    m_display->EndLine();
+  }
+
+  int Red(int x, int y) {
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, m_fbo);
+    return ReadPixel(x, y)[0];
+  }
+
+  GLuint m_fbo = 0;
+  RenderTarget m_target;
+  vector_display* m_display = nullptr;
+};
+
+}  // namespace
+
+TEST_F(VectorDisplayTest, FiveProgramsBuildAndGlowTargetsAreNamed) {
+  testing::internal::CaptureStderr();
+  ASSERT_EQ(m_display->Setup(), 0);
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(err.find("[vector_display]"), std::string::npos) << err;
+  EXPECT_EQ(m_display->m_setup, 1);
+  for (GLuint p : {m_display->m_blit.program, m_display->m_blur.program, m_display->m_triangleProgram.program,
+                   m_display->m_lineProgram.program, m_display->m_pointProgram.program})
+    EXPECT_NE(p, 0u);
+  EXPECT_GE(m_display->m_lineProgram.miterLimit, 0);
+  EXPECT_STREQ(m_display->m_name, "T.vector");
+  for (int i = 0; i < 2; ++i) {
+    ASSERT_NE(m_display->m_glow[i], nullptr);
+    EXPECT_EQ(m_display->m_glow[i]->m_name, "T.vector.glow" + std::to_string(i));
+    EXPECT_EQ(m_display->m_glow[i]->m_width, kSize / 3);
+    EXPECT_EQ(m_display->m_glow[i]->m_flags, 41u);
+  }
+}
+
+TEST_F(VectorDisplayTest, BadShaderIsLoggedAndRefused) {
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(vector_display::CompileShader(GL_FRAGMENT_SHADER, "#version 450 core\nvoid main() { nope; }\n"), 0u);
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("[vector_display] Error compiling shader:\n"), std::string::npos) << err;
+
+  // A program with no stages does not link.
+  const GLuint program = glCreateProgram();
+  testing::internal::CaptureStderr();
+  glLinkProgram(program);
+  EXPECT_EQ(vector_display::CheckLink(program), -1);
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("[vector_display] Error linking program:"),
+            std::string::npos);
+}
+
+TEST_F(VectorDisplayTest, LineLightsItsPixelsAndGlowsAroundThem) {
+  struct Reading {
+    int centre, near, far;
+  };
+  const auto draw = [&](float brightness) {
+    m_display->m_settings.colorBrightness = brightness;
+    StartFrame(0);
+    HorizontalLine();
+    m_display->Flush();
+    return Reading{Red(64, 64), Red(64, 64 + 9), Red(4, 4)};
+  };
+  SetUpDisplay(0.0f);
+  const Reading plain = draw(0.0f);
+  const Reading glowing = draw(1.0f);
+  EXPECT_GT(plain.centre, 100);
+  EXPECT_EQ(plain.near, 0);  // beyond the line's half width, no glow
+  EXPECT_EQ(plain.far, 0);
+  EXPECT_GE(glowing.centre, plain.centre);
+  EXPECT_GT(glowing.near, 0);  // the glow reaches past the line
+  EXPECT_LT(glowing.near, glowing.centre);
+  EXPECT_EQ(glowing.far, 0);
+  // The ends of the line are at x = 32 and 96.
+  EXPECT_GT(Red(40, 64), 100);
+  EXPECT_EQ(m_display->m_lines.count, 0);  // the flush emptied the arrays
+}
+
+TEST_F(VectorDisplayTest, EarlierFramesDecayAndLeaveAfterTheHistory) {
+  SetUpDisplay(0.0f);
+  m_display->m_settings.decaySteps = 4.0f;
+  m_display->m_settings.decayInitial = 0.5f;
+  m_display->m_settings.decayFinal = 0.5f;
+  int seen[6] = {};
+  for (int frame = 1; frame <= 5; ++frame) {
+    StartFrame(frame);
+    if (frame == 1) {
+      HorizontalLine();
+    } else {
+      // Something must be drawn in a frame for earlier frames to show.
+      m_display->MoveTo(-0.9f, -0.9f, 0.0f);
+      m_display->EndLine();
+    }
+    m_display->Flush();
+    seen[frame] = Red(64, 64);
+  }
+  EXPECT_GT(seen[1], 100);
+  for (int frame = 2; frame <= 4; ++frame) {
+    EXPECT_GT(seen[frame], seen[1] * 3 / 10) << frame;
+    EXPECT_LT(seen[frame], seen[1] * 7 / 10) << frame;
+  }
+  EXPECT_EQ(seen[5], 0);  // older than the four frames drawn
+}
+
+TEST_F(VectorDisplayTest, FrameWithNothingAppendedDrawsNothing) {
+  SetUpDisplay(1.0f);
+  StartFrame(0);
+  HorizontalLine();
+  m_display->Flush();
+  StartFrame(1, glm::vec4(0, 0, 1, 1));
+  m_display->Flush();
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, m_fbo);
+  EXPECT_TRUE(PixelNear(ReadPixel(64, 64), {0, 0, 255, 255}, 0));
+  EXPECT_EQ(m_display->m_history.slots[1].lines.count, 0);
+  EXPECT_EQ(m_display->m_history.totalLineVertices, 4);
+}
+
+TEST_F(VectorDisplayTest, DisplayThatIsNotSetUpDrawsNothingAndKeepsItsArrays) {
+  // Create leaves the set-up flag at -1; only a successful Setup makes it 1.
+  EXPECT_EQ(m_display->m_setup, -1);
+  StartFrame(0);
+  HorizontalLine();
+  m_display->Flush();
+  EXPECT_EQ(m_display->m_lines.count, 4);
+  EXPECT_EQ(Red(64, 64), 0);
+  EXPECT_EQ(m_display->CreateGlowTargets(), 0);
+  EXPECT_EQ(m_display->m_glow[0], nullptr);
+}
+
+TEST_F(VectorDisplayTest, SinglePointStripIsADot) {
+  SetUpDisplay(0.0f);
+  StartFrame(0);
+  m_display->m_settings.currentColor = glm::vec4(0, 1, 0, 0);  // alpha never reaches a vertex
+  m_display->MoveTo(0.25f, 0.25f, 0.0f);
+  m_display->EndLine();
+  m_display->Flush();
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, m_fbo);
+  const Rgba8 centre = ReadPixel(80, 80);
+  EXPECT_GT(centre[1], 80);
+  EXPECT_EQ(centre[0], 0);
+  EXPECT_EQ(ReadPixel(80, 95)[1], 0);
+}
+
+TEST_F(VectorDisplayTest, TrianglesShowGlowingEdgesOverABlackFace) {
+  SetUpDisplay(0.0f);
+  const struct {
+    int discardOn;  // vertex index flagged, -1 none
+    bool bottomEdgeLit;
+  } cases[] = {{-1, true}, {1, false}};
+  for (const auto& c : cases) {
+    StartFrame(0, glm::vec4(0, 0, 0.5f, 1));
+    m_display->m_settings.currentColor = glm::vec4(1, 1, 1, 1);
+    m_display->AddTriangle(glm::vec3(0, 0.5f, 0), glm::vec3(-0.5f, -0.5f, 0), glm::vec3(0.5f, -0.5f, 0));
+    if (c.discardOn >= 0) m_display->m_triangles.data()[0].v[c.discardOn].flags |= PTF_TRIANGLE_DISCARDLINE;
+    m_display->Flush();
+    EXPECT_EQ(Red(64, 32) > 150, c.bottomEdgeLit) << c.discardOn;
+    EXPECT_GT(Red(48, 64), 150) << c.discardOn;  // the left edge is always lit
+    EXPECT_LT(Red(64, 56), 10) << c.discardOn;   // the face itself is black
+  }
+}
+
+TEST_F(VectorDisplayTest, ExportCopyReplacesTheTargetPixels) {
+  SetUpDisplay(0.0f);
+  m_display->m_settings.exportColor = 0;
+  StartFrame(0, glm::vec4(0, 0, 1, 1));
+  HorizontalLine();
+  m_display->Flush();
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, m_fbo);
+  EXPECT_TRUE(PixelNear(ReadPixel(4, 4), {0, 0, 0, 0}, 0));
+  EXPECT_GT(ReadPixel(64, 64)[0], 100);
+}
+
+TEST_F(VectorDisplayTest, ResizeToOnePixelBuildsNoGlowAndEmptiesTheFrame) {
+  SetUpDisplay(1.0f);
+  HorizontalLine();
+  const int generation = m_display->m_resizeGeneration;
+  m_display->Resize(1, 1);
+  EXPECT_EQ(m_display->m_resizeGeneration, generation + 1);
+  EXPECT_EQ(m_display->m_lines.count, 0);
+  EXPECT_FLOAT_EQ(m_display->m_glowWidth, 1.0f / 3.0f);
+  ASSERT_NE(m_display->m_glow[0], nullptr);
+  EXPECT_EQ(m_display->m_glow[0]->m_width, 0);
+}
+
+TEST_F(VectorDisplayTest, PolylineDrawsIntoTheCurrentDisplay) {
+  SetUpDisplay(0.0f);
+  StartFrame(0);
+  m_display->m_settings.currentThickness = 0.5f;
+  Polyline p;
+  p.AddPoint(glm::vec3(-0.5f, 0.0f, 0.0f));
+  p.AddPoint(glm::vec3(0.5f, 0.0f, 0.0f));
+  p.Draw(nullptr);
+  EXPECT_EQ(m_display->m_lines.count, 4);
+  m_display->Flush();
+  EXPECT_GT(Red(64, 64), 100);
+}
+
+TEST_F(VectorDisplayTest, GlowDotTextureIsSharedByEveryDisplay) {
+  SetUpDisplay(1.0f);
+  const GLuint texture = vector_display::PointTexture();
+  ASSERT_NE(texture, 0u);
+  vector_display* second = nullptr;
+  ASSERT_EQ(vector_display::Create("Other.vector", 64.0f, 64.0f, &second), 0);
+  ASSERT_EQ(second->Setup(), 0);
+  EXPECT_EQ(vector_display::PointTexture(), texture);
+  vector_display::Destroy(second);
+  EXPECT_EQ(vector_display::PointTexture(), texture);  // still in use by the first
+  // Alpha 255 at the centre, 0 from radius 32 outwards.
+  glBindTexture(GL_TEXTURE_2D, texture);
+  std::vector<uint8_t> texels(64 * 64 * 4);
+  glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+  glBindTexture(GL_TEXTURE_2D, 0);
+  EXPECT_EQ(texels[(32 * 64 + 32) * 4 + 3], 255);
+  EXPECT_EQ(texels[(32 * 64 + 0) * 4 + 3], 0);
+  EXPECT_EQ(texels[(32 * 64 + 16) * 4 + 3], 15);  // 255 x 16^-1, cut
+  EXPECT_EQ(texels[0], 255);
+}
