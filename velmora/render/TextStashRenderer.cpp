@@ -269,5 +269,3 @@ void TextStashRenderer::SetAlign(int align) { fonsSetAlign(m_context, align); }
 float TextStashRenderer::DrawText(float x, float y, const char* text) {
   return m_context ? fonsDrawText(m_context, x, y, text) : x;
 }
-
-const float* TextStashRenderer::Projection() const { return m_backend ? m_backend->projMat : nullptr; }

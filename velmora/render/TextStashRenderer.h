@@ -72,7 +72,7 @@ class TextStashRenderer {
   FONScontext* Context() const { return m_context; }
   int FontId() const { return m_fontId; }
   bool HasFont() const { return m_fontId != FONS_INVALID; }
-  const float* Projection() const;  // null without a context
+  const FontBackendGL3* Backend() const { return m_backend; }  // null without a context
 
  private:
   FONScontext* m_context = nullptr;
