@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/ClassDesc.h"
+#include "render/TextureSlot.h"
 #include "render/rvTransform.h"
 
 namespace {
@@ -203,12 +204,30 @@ TEST(AttributeDesc, TextureChildrenCarryFileSettingsAndEnumNames) {
   EXPECT_STREQ(a->m_children[1]->m_enumNames[5], "Linear Pixel / Linear Mipmap");
   EXPECT_STREQ(a->m_children[2]->m_enumNames[1], "Mirror");
   EXPECT_STREQ(a->m_children[3]->m_enumNames[2], "Repeat");
-  // The two strings come first in the slot, then the three codes side by side.
-  EXPECT_EQ(a->m_children[0]->m_offset, 0);
-  EXPECT_EQ(a->m_children[4]->m_offset, static_cast<int>(sizeof(std::string)));
-  EXPECT_EQ(a->m_children[1]->m_offset, static_cast<int>(2 * sizeof(std::string)));
-  EXPECT_EQ(a->m_children[2]->m_offset, a->m_children[1]->m_offset + 4);
-  EXPECT_EQ(a->m_children[3]->m_offset, a->m_children[1]->m_offset + 8);
+  delete a;
+}
+
+TEST(AttributeDesc, TextureChildrenWriteTheSlotFields) {
+  // A slot embedded after other fields, as in a program or an effect.
+  struct Holder {
+    double pad = 0.0;
+    TextureSlot slot;
+  } h;
+  const int o = FieldOffset(h, h.slot);
+  AttributeDesc* a = CreateAttributeDesc(AttrTexture, "Tex", o);
+  a->m_children[0]->Value<std::string>(&h) = "img/a.png";
+  a->m_children[1]->Value<int>(&h) = 5;
+  a->m_children[2]->Value<int>(&h) = 0;
+  a->m_children[3]->Value<int>(&h) = 1;
+  a->m_children[4]->Value<std::string>(&h) = "fxBuffer";
+  EXPECT_EQ(h.slot.m_file, "img/a.png");
+  EXPECT_EQ(h.slot.m_filter, 5);
+  EXPECT_EQ(h.slot.m_wrapU, 0);
+  EXPECT_EQ(h.slot.m_wrapV, 1);
+  EXPECT_EQ(h.slot.m_effectName, "fxBuffer");
+  EXPECT_EQ(h.slot.m_effect, nullptr);
+  EXPECT_EQ(h.slot.m_image, nullptr);
+  EXPECT_EQ(h.pad, 0.0);
   delete a;
 }
 

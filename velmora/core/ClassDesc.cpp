@@ -22,9 +22,10 @@ const char* const g_TextureWrapNames[3] = {"Clamp", "Mirror", "Repeat"};
 
 namespace {
 
-// The leading fields of a TextureSlot, in its order: file name, effect-buffer
-// name, filter, wrap U, wrap V. A texture attribute addresses them by these
-// offsets.
+// The leading fields of a TextureSlot (render/TextureSlot.h), in its order:
+// file name, effect-buffer name, filter, wrap U, wrap V. The slot's header
+// pulls in GL, which the core stays clear of, so its layout is restated here;
+// the attribute tests write through these offsets into a real slot.
 struct TextureSlotLayout {
   std::string file;
   std::string effectName;

@@ -69,7 +69,9 @@ extern const char* const g_TextureWrapNames[3];
 // Byte offset of a member inside an object, for registering attributes of
 // classes with virtual functions (effects, transforms). offsetof is
 // conditionally supported there; GCC and Clang give the obvious answer for
-// single inheritance, which is all the engine uses, and only warn.
+// single inheritance, which is all the engine uses, and only warn. The
+// lambda gives the pragmas a function body, so the macro also works in
+// namespace-scope tables.
 #define RV_OFFSETOF(Type, member)                                 \
   ([]() -> int {                                                  \
     _Pragma("GCC diagnostic push")                                \
