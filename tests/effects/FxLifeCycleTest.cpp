@@ -376,3 +376,11 @@ TEST(FxLifeCycle, SnapToFrameRoundsToTheNearestFrame) {
   const Case cases[] = {{0.0f, 0.0f}, {1.2345f, 74.0f / 60.0f}, {1.2583f, 1.25f}, {-0.02f, -1.0f / 60.0f}, {2.0f, 2.0f}};
   for (const Case& c : cases) EXPECT_EQ(SnapToFrame(c.t), c.expected) << c.t;
 }
+
+TEST(FxLifeCycle, TheWidestWindowStillHasAPositiveDuration) {
+  auto probe = MakeProbe();
+  probe->m_start = std::numeric_limits<int>::min();
+  probe->m_end = std::numeric_limits<int>::max();
+  EXPECT_FLOAT_EQ(probe->GetDuration(), 4294967295.0f / 60.0f);
+  EXPECT_FLOAT_EQ(SnapToFrame(probe->GetDuration()), 4294967295.0f / 60.0f);
+}

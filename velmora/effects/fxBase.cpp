@@ -9,6 +9,7 @@
 #include "effects/fxBase.h"
 
 #include <cmath>
+#include <cstdint>
 
 #include "core/AppLog.h"
 #include "core/ClassDesc.h"
@@ -19,7 +20,10 @@
 
 fxBase* g_pCurrentFx = nullptr;
 
-float SnapToFrame(float t) { return static_cast<float>(static_cast<int>(roundf(t * 60.0f))) / 60.0f; }
+// roundf already gives a whole number of frames; going through an int would
+// change nothing inside the int range and be undefined outside it (a window
+// end of INT_MAX from a broken file).
+float SnapToFrame(float t) { return roundf(t * 60.0f) / 60.0f; }
 
 // ---------------------------------------------------------------------------
 // [SECTION] Class description and construction
@@ -117,7 +121,9 @@ void fxBase::StartRunning() {
 // ---------------------------------------------------------------------------
 // [SECTION] Per-frame clock
 
-float fxBase::GetDuration() const { return static_cast<float>(m_end - m_start) / 60.0f; }
+// The frame difference in 64 bits: a window from INT_MIN to INT_MAX read
+// from a file must not overflow.
+float fxBase::GetDuration() const { return static_cast<float>(static_cast<int64_t>(m_end) - m_start) / 60.0f; }
 
 bool fxBase::IsInWindow(float sequenceTime) const {
   return FrameToSeconds(m_start) <= sequenceTime && sequenceTime < FrameToSeconds(m_end);
