@@ -470,7 +470,7 @@ TEST(GlyphAtlasInput, BytesThatAreNotAFontAreRefused) {
   }
 }
 
-TEST(GlyphAtlasInput, FailedCreationReleasesTheBackend) {
+TEST(GlyphAtlasInput, CreationFailsCleanlyAndClampsOversizedAtlases) {
   const struct {
     const char* what;
     int w, h;
@@ -479,7 +479,6 @@ TEST(GlyphAtlasInput, FailedCreationReleasesTheBackend) {
   } cases[] = {
       {"zero width", 0, 64, false, 0},
       {"negative height", 64, -1, false, 0},
-      {"larger than the largest atlas", kGlyphAtlasMaxSize + 1, 64, false, 0},
       {"backend refuses", 64, 64, true, 1},
   };
   for (const auto& c : cases) {
@@ -490,6 +489,16 @@ TEST(GlyphAtlasInput, FailedCreationReleasesTheBackend) {
     EXPECT_EQ(backend.creates, c.creates) << c.what;
     EXPECT_EQ(backend.deletes, 1) << c.what;
   }
+  // A side above the largest atlas is clamped, not refused.
+  ShadowBackend big;
+  FONSparams p = big.Params(kGlyphAtlasMaxSize + 1000, 64);
+  FONScontext* ctx = fonsCreateInternal(&p);
+  ASSERT_NE(ctx, nullptr);
+  int w = 0, h = 0;
+  fonsGetAtlasSize(ctx, &w, &h);
+  EXPECT_EQ(std::make_pair(w, h), std::make_pair(kGlyphAtlasMaxSize, 64));
+  EXPECT_EQ(std::make_pair(big.width, big.height), std::make_pair(kGlyphAtlasMaxSize, 64));
+  fonsDeleteInternal(ctx);
   // The calls accept a null context.
   EXPECT_EQ(fonsAddFontMem(nullptr, "x", nullptr, 0), FONS_INVALID);
   EXPECT_FLOAT_EQ(fonsDrawText(nullptr, 3.0f, 0.0f, "x"), 3.0f);

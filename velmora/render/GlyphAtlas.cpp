@@ -418,17 +418,17 @@ void PushGlyphQuad(FONScontext* ctx, const Glyph& g, float penX, float baseline)
 
 FONScontext* fonsCreateInternal(const FONSparams* params) {
   if (!params) return nullptr;
-  const bool sizeOk = params->width >= 1 && params->height >= 1 && params->width <= kGlyphAtlasMaxSize &&
-                      params->height <= kGlyphAtlasMaxSize;
-  if (!sizeOk || (params->renderCreate && !params->renderCreate(params->userPtr, params->width, params->height))) {
+  // A request above the largest atlas (a large DPI setting) gets the largest.
+  const int width = std::min(params->width, kGlyphAtlasMaxSize), height = std::min(params->height, kGlyphAtlasMaxSize);
+  if (width < 1 || height < 1 || (params->renderCreate && !params->renderCreate(params->userPtr, width, height))) {
     if (params->renderDelete) params->renderDelete(params->userPtr);
     return nullptr;
   }
   FONScontext* ctx = new FONScontext();
   ctx->params = *params;
-  ctx->width = params->width;
-  ctx->height = params->height;
-  ctx->texels.assign(static_cast<size_t>(ctx->width) * ctx->height, 0);
+  ctx->width = width;
+  ctx->height = height;
+  ctx->texels.assign(static_cast<size_t>(width) * height, 0);
   ResetPacker(ctx);
   return ctx;
 }

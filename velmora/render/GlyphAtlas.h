@@ -71,9 +71,10 @@ struct FONSstate {
 
 struct FONScontext;
 
-// Makes a context and its backend (renderCreate). Returns null for a size
-// below 1 or above kGlyphAtlasMaxSize, or when the backend fails; the
-// backend's renderDelete has then been called, so its record is released.
+// Makes a context and its backend (renderCreate); sides above
+// kGlyphAtlasMaxSize are clamped to it. Returns null for a side below 1 or
+// when the backend fails; the backend's renderDelete has then been called,
+// so its record is released.
 FONScontext* fonsCreateInternal(const FONSparams* params);
 // Releases the fonts and calls the backend's renderDelete. Null is allowed.
 void fonsDeleteInternal(FONScontext* ctx);

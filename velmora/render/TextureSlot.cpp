@@ -2,11 +2,21 @@
 #include "render/TextureSlot.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <type_traits>
 
 #include "Loader/DataPack.h"
 #include "effects/fxBase.h"
 #include "render/TextureImage.h"
 #include "sequence/rvSequence.h"
+
+// The texture attribute addresses the five edited fields by these offsets.
+static_assert(std::is_standard_layout_v<TextureSlot>, "TextureSlot fields are addressed by offset");
+static_assert(offsetof(TextureSlot, m_file) == 0 && offsetof(TextureSlot, m_effectName) == sizeof(std::string) &&
+                  offsetof(TextureSlot, m_filter) == 2 * sizeof(std::string) &&
+                  offsetof(TextureSlot, m_wrapU) == 2 * sizeof(std::string) + sizeof(int) &&
+                  offsetof(TextureSlot, m_wrapV) == 2 * sizeof(std::string) + 2 * sizeof(int),
+              "file, effect name, filter, wrap U, wrap V lead the slot in this order");
 
 TextureSlot::~TextureSlot() {
   ReleaseImage();
