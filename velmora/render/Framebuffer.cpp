@@ -17,6 +17,7 @@
 
 #include "core/AppLog.h"
 #include "render/RenderTarget.h"
+#include "render/rvProgram.h"
 
 //-----------------------------------------------------------------------------
 // [SECTION] Bookkeeping: live records, pool
@@ -36,6 +37,13 @@ GLint CurrentFramebufferBinding() {
   GLint binding = 0;
   glGetIntegerv(GL_FRAMEBUFFER_BINDING, &binding);
   return binding;
+}
+
+// The program of every Copy, made once and kept until exit like the other
+// shared 2D programs.
+rvTexColorProgram2D& CopyProgram() {
+  static rvTexColorProgram2D* program = new rvTexColorProgram2D();
+  return *program;
 }
 
 void DeleteGLObjects(FramebufferGL* record) {
@@ -166,6 +174,8 @@ void Framebuffer::Create(const std::string& name, int width, int height, uint32_
   m_height = height;
   m_flags = flags;
   AllocateGL();
+  rvTexColorProgram2D& copyProgram = CopyProgram();
+  if (!copyProgram.m_program) copyProgram.Build();
   m_created = true;
 }
 
@@ -218,4 +228,31 @@ void Framebuffer::FreeGL() {
   DeleteGLObjects(m_gl);
   delete m_gl;
   m_gl = nullptr;
+}
+
+//-----------------------------------------------------------------------------
+// [SECTION] Copy twin
+//-----------------------------------------------------------------------------
+
+void DrawTextureToViewport(rvTexColorProgram2D& program, GLuint texture, const float maxColor[4]) {
+  program.BindTexture(texture);
+  std::copy(maxColor, maxColor + 4, program.m_maxColor);
+  program.UploadColor(program.m_maxColorLocation, program.m_maxColor);
+  if (program.m_texWidth > 0 && program.m_texHeight > 0) program.DrawRect(0, 0.5f, 0.5f, 1.0f, 1.0f);
+  program.Unbind();
+}
+
+GLuint Framebuffer::Copy() {
+  if (!m_twin) {
+    m_twin = new Framebuffer;
+    m_twin->Create(m_name + "Copy", m_width, m_height, m_flags & ~FB_CARRIED);
+  }
+  m_twin->m_savedBinding = CurrentFramebufferBinding();
+  glBindFramebuffer(GL_FRAMEBUFFER, m_twin->GL()->m_framebuffer);
+  // The copy only cuts negative values: float targets keep values above 1.
+  const float noCap[4] = {9999.0f, 9999.0f, 9999.0f, 1.0f};
+  DrawTextureToViewport(CopyProgram(), GL()->m_colorTexture, noCap);
+  glBindFramebuffer(GL_FRAMEBUFFER, GLuint(m_twin->m_savedBinding));
+  m_twin->m_savedBinding = 0;
+  return m_twin->GL()->m_colorTexture;
 }

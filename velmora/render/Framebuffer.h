@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <string>
 
+class rvTexColorProgram2D;
+
 // Flags word of a framebuffer.
 enum : uint32_t {
   FB_COLOR = 0x1,          // colour texture on GL_COLOR_ATTACHMENT0
@@ -83,6 +85,12 @@ uint64_t GetFramebufferBytes();
 int GetFramebufferMo();
 // Number of live framebuffer records.
 int GetFramebufferCount();
+
+// Draws `texture` over the whole viewport with `program`, its output
+// clamped to 0..maxColor (vMaxColor), then unbinds the program and leaves
+// the depth test, blending and culling as they were. Nothing is drawn for a
+// texture without a size.
+void DrawTextureToViewport(rvTexColorProgram2D& program, GLuint texture, const float maxColor[4]);
 
 // Start of every frame and exit: detaches pooled records from their owners.
 void ResetFramebufferPool();

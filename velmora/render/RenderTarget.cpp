@@ -11,9 +11,14 @@
 
 #include <glm/gtc/matrix_transform.hpp>
 
+#include <cstdio>
+
 #include "application/Application.h"
 #include "core/AppLog.h"
 #include "render/Framebuffer.h"
+#include "render/TextStashRenderer.h"
+#include "render/VectorDisplay.h"
+#include "render/rvProgram.h"
 
 //-----------------------------------------------------------------------------
 // [SECTION] Process-wide state
@@ -43,20 +48,40 @@ void RenderTarget::Create(const std::string& name, int width, int height, uint8_
     m_colorFramebuffer->Create(name, width, height, framebufferFlags);
   }
   if (flags & kVectorLayer) {
+    const std::string vectorName = name + ".vector";
     m_vectorFramebuffer = new Framebuffer;
-    m_vectorFramebuffer->Create(name + ".vector", width, height, FB_COLOR | FB_DEPTH | FB_DEPTH_STENCIL);
+    m_vectorFramebuffer->Create(vectorName, width, height, FB_COLOR | FB_DEPTH | FB_DEPTH_STENCIL);
+    if (m_vectorDisplay) {
+      m_vectorDisplay->Resize(width, height);
+    } else {
+      int rc = vector_display::Create(vectorName.c_str(), float(width), float(height), &m_vectorDisplay);
+      if (rc != 0) {
+        AppLog::Get().AddLog("Failed to create vector display: rc=%d\n", rc);
+        return;
+      }
+      rc = m_vectorDisplay->Setup();
+      if (rc != 0) {
+        AppLog::Get().AddLog("Failed to setup vector display: rc=%d\n", rc);
+        return;
+      }
+    }
   }
   UpdateMatrices(glm::mat4(1.0f));
   m_created = true;
 }
 
 void RenderTarget::Destroy(bool freeDisplay) {
-  (void)freeDisplay;
   if (!m_created) return;
   if (g_pCurrentRenderTarget == this && this != &g_defaultRenderTarget) BindRenderTarget(nullptr, true);
   if (m_width == 0 || m_height == 0) return;
   Framebuffer::Destroy(m_colorFramebuffer);
-  if (m_flags & kVectorLayer) Framebuffer::Destroy(m_vectorFramebuffer);
+  if (m_flags & kVectorLayer) {
+    Framebuffer::Destroy(m_vectorFramebuffer);
+    if (freeDisplay && m_vectorDisplay) {
+      if (g_pCurrentVectorDisplay == m_vectorDisplay) g_pCurrentVectorDisplay = nullptr;
+      vector_display::Destroy(m_vectorDisplay);
+    }
+  }
   m_width = m_height = 0;
   m_name.clear();
 }
@@ -98,6 +123,8 @@ void RenderTarget::UpdateMatrices(const glm::mat4& model) {
 RenderTarget* BindRenderTarget(RenderTarget* target, bool force) {
   if (!target) target = &g_defaultRenderTarget;
   if (target == g_pCurrentRenderTarget && !force) return nullptr;
+  // What was drawn into the target being left lands in its own pixels.
+  if (g_pCurrentVectorDisplay) g_pCurrentVectorDisplay->Flush();
   glViewport(0, 0, target->m_width, target->m_height);
   glBindFramebuffer(GL_FRAMEBUFFER, target->m_colorFramebuffer ? target->m_colorFramebuffer->GL()->m_framebuffer : 0);
   RenderTarget* previous = g_pCurrentRenderTarget;
@@ -141,11 +168,60 @@ void BeginFrame() {
 // [SECTION] Frame presentation: overlays, the window
 //-----------------------------------------------------------------------------
 
+namespace {
+
+constexpr const char* kOverlayFont = "font/PIXEARG_.TTF";
+constexpr float kOverlayTextSize = 16.0f;
+constexpr float kOverlayLineStep = 16.0f;
+
+// Made on first use; released by ReleaseFramePresentation while the context
+// still exists.
+rvTexColorProgram2D* s_presentProgram = nullptr;
+TextStashRenderer* s_overlayText = nullptr;
+float s_smoothedFrameTime = -1.0f;
+
+constexpr unsigned int Abgr(unsigned int r, unsigned int g, unsigned int b, unsigned int a) {
+  return (a << 24) | (b << 16) | (g << 8) | r;
+}
+
+void DrawOverlayLine(TextStashRenderer& text, int line, unsigned int abgr, const char* message) {
+  text.BeginFrame();
+  text.SetColor(abgr);
+  text.DrawText(kOverlayLineStep, kOverlayLineStep * float(line), message);
+}
+
+// The overlays draw into "Default", which is bound, in its pixels.
+void DrawOverlays(float dt, int flags) {
+  if (!s_overlayText) s_overlayText = new TextStashRenderer;
+  TextStashRenderer& text = *s_overlayText;
+  if (!text.HasFont()) {
+    text.AddFont(kOverlayFont);
+    text.SetSize(kOverlayTextSize);
+  }
+  char message[64];
+  int line = 1;
+  if (flags & OVERLAY_FPS) {
+    s_smoothedFrameTime = s_smoothedFrameTime < 0.0f ? dt : 0.95f * s_smoothedFrameTime + 0.05f * dt;
+    const float fps = 1.0f / s_smoothedFrameTime;
+    const unsigned int green = fps >= 59.5f ? 255 : fps > 29.5f ? 127 : 0;
+    const unsigned int red = fps < 59.5f ? 255 : 0;
+    std::snprintf(message, sizeof message, "%.1f FPS", double(fps));
+    DrawOverlayLine(text, line++, Abgr(red, green, 0, 255), message);
+  }
+  if (flags & OVERLAY_RESOLUTION) {
+    std::snprintf(message, sizeof message, "Scene: %dx%d", g_pCurrentRenderTarget->m_width,
+                  g_pCurrentRenderTarget->m_height);
+    DrawOverlayLine(text, line++, Abgr(0, 255, 0, 255), message);
+  }
+  if (flags & OVERLAY_DUMPING) DrawOverlayLine(text, line, Abgr(255, 0, 0, 255), "Dumping list");
+}
+
+}  // namespace
+
 void PresentFrame(float dt, bool timeStopped, int overlayFlags) {
-  (void)dt;
-  (void)timeStopped;
-  (void)overlayFlags;
   BindRenderTarget(nullptr, true);
+  if (overlayFlags != 0) DrawOverlays(dt, overlayFlags);
+  if (!timeStopped) g_nVectorHistoryIndex = (g_nVectorHistoryIndex + 1) % VectorHistory::kSlots;
 
   const Application& app = Application::Get();
   const IntRect& window = app.m_windowRect;
@@ -157,7 +233,18 @@ void PresentFrame(float dt, bool timeStopped, int overlayFlags) {
     glClear(GL_COLOR_BUFFER_BIT);
   }
   glViewport(viewport.x, viewport.y, viewport.w, viewport.h);
+
+  if (!s_presentProgram) s_presentProgram = new rvTexColorProgram2D;
+  const GLuint frame =
+      g_defaultRenderTarget.m_colorFramebuffer ? g_defaultRenderTarget.m_colorFramebuffer->GL()->m_colorTexture : 0;
+  const float clampToOne[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+  DrawTextureToViewport(*s_presentProgram, frame, clampToOne);
   glFlush();
 }
 
-void ReleaseFramePresentation() {}
+void ReleaseFramePresentation() {
+  delete s_presentProgram;
+  s_presentProgram = nullptr;
+  delete s_overlayText;
+  s_overlayText = nullptr;
+}

@@ -1,0 +1,416 @@
+// Render targets on a real GL context: creation with its vector layer,
+// binding and the flush it triggers, the frame-start clear whatever state
+// an effect left behind, and the presentation into the window's viewport,
+// all checked by readback.
+#include <gtest/gtest.h>
+
+#include <GLFW/glfw3.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "Loader/AssetPath.h"
+#include "application/Application.h"
+#include "render/Framebuffer.h"
+#include "render/RenderTarget.h"
+#include "render/VectorDisplay.h"
+#include "support/GLFixture.h"
+#include "support/LogCapture.h"
+#include "support/TestPack.h"
+
+namespace {
+
+constexpr int kWindowSize = 256;  // the fixture's window
+
+class RenderTargetTest : public GLTest {
+ protected:
+  void SetUp() override {
+    GLTest::SetUp();
+    Application& app = Application::Get();
+    app.m_windowRect = {0, 0, kWindowSize, kWindowSize};
+    app.m_viewport = app.m_windowRect;
+  }
+
+  static void MakeDefault(int w, int h) {
+    g_defaultRenderTarget.Create("Default", w, h, kDefaultTargetFlags, kDefaultFramebufferFlags);
+  }
+
+  static GLint Binding() {
+    GLint binding = 0;
+    glGetIntegerv(GL_FRAMEBUFFER_BINDING, &binding);
+    return binding;
+  }
+
+  static std::array<GLint, 4> Viewport() {
+    std::array<GLint, 4> v{};
+    glGetIntegerv(GL_VIEWPORT, v.data());
+    return v;
+  }
+
+  static GLuint FramebufferOf(RenderTarget& target) { return target.m_colorFramebuffer->GL()->m_framebuffer; }
+
+  // Reads "Default"'s colour (row 0 at the bottom, as GL reads).
+  static Rgba8 DefaultPixel(int x, int y) {
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, FramebufferOf(g_defaultRenderTarget));
+    return ReadPixel(x, y);
+  }
+
+  // Reads the window's back buffer, row 0 at the bottom.
+  static Rgba8 WindowPixel(int x, int y) {
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    glReadBuffer(GL_BACK);
+    return ReadPixel(x, y);
+  }
+
+  static void AddLine(vector_display* display) {
+    // Thick enough to light whole pixels from 100 units away.
+    display->m_settings.currentThickness = 5.0f;
+    // Seen from (0, 0, 100) with a 60 degree field, +-50 spans most of the width.
+    display->MoveTo(-50.0f, 0.0f, 0.0f);
+    display->LineTo(50.0f, 0.0f, 0.0f);
+    display->EndLine();
+  }
+
+  void TearDown() override {
+    g_pCurrentRenderTarget = nullptr;
+    g_pCurrentVectorDisplay = nullptr;
+    g_defaultRenderTarget.Destroy(true);
+    ReleaseFramePresentation();
+    GLTest::TearDown();
+  }
+};
+
+const Rgba8 kBlack = {0, 0, 0, 255};
+
+}  // namespace
+
+TEST_F(RenderTargetTest, ZeroSizeCreatesNothing) {
+  LogCapture log;
+  RenderTarget target;
+  target.Create("none", 0, 32, 3, 7);
+  target.Create("none", 32, 0, 3, 7);
+  EXPECT_FALSE(target.m_created);
+  EXPECT_EQ(target.m_colorFramebuffer, nullptr);
+  EXPECT_EQ(target.m_vectorDisplay, nullptr);
+  EXPECT_EQ(log.Text(), "");
+  target.Destroy(true);  // never created: nothing to do
+}
+
+TEST_F(RenderTargetTest, DefaultGetsColourVectorLayerAndDisplay) {
+  LogCapture log;
+  MakeDefault(96, 48);
+  const RenderTarget& d = g_defaultRenderTarget;
+  EXPECT_TRUE(d.m_created);
+  EXPECT_EQ(d.m_name, "Default");
+  ASSERT_NE(d.m_colorFramebuffer, nullptr);
+  EXPECT_EQ(d.m_colorFramebuffer->m_flags, kDefaultFramebufferFlags);
+  ASSERT_NE(d.m_vectorFramebuffer, nullptr);
+  EXPECT_EQ(d.m_vectorFramebuffer->m_name, "Default.vector");
+  EXPECT_EQ(d.m_vectorFramebuffer->m_flags, 7u);
+  ASSERT_NE(d.m_vectorDisplay, nullptr);
+  EXPECT_STREQ(d.m_vectorDisplay->m_name, "Default.vector");
+  EXPECT_EQ(d.m_vectorDisplay->m_setup, 1);
+  EXPECT_TRUE(log.Contains("[Framebuffer] create Default 96x48\n")) << log.Text();
+  EXPECT_TRUE(log.Contains("[Framebuffer] create Default.vector 96x48\n")) << log.Text();
+  EXPECT_TRUE(log.Contains("[Framebuffer] create Default.vector.glow0 32x16\n")) << log.Text();
+  // The free camera looks from (0, 0, 100) down -Z with +Y up.
+  const glm::vec4 origin = d.m_viewProjection * glm::vec4(0, 0, 0, 1);
+  EXPECT_NEAR(origin.x / origin.w, 0.0f, 1e-6f);
+  EXPECT_NEAR(origin.y / origin.w, 0.0f, 1e-6f);
+  EXPECT_NEAR(origin.w, 100.0f, 1e-3f);
+  const glm::vec4 above = d.m_viewProjection * glm::vec4(0, 10, 0, 1);
+  EXPECT_GT(above.y / above.w, 0.0f);
+}
+
+TEST_F(RenderTargetTest, SameSizeAndFlagsKeepEverything) {
+  MakeDefault(64, 64);
+  const Framebuffer* color = g_defaultRenderTarget.m_colorFramebuffer;
+  const vector_display* display = g_defaultRenderTarget.m_vectorDisplay;
+  LogCapture log;
+  g_defaultRenderTarget.Create("Other", 64, 64, kDefaultTargetFlags, 0x1);
+  EXPECT_EQ(g_defaultRenderTarget.m_name, "Default");
+  EXPECT_EQ(g_defaultRenderTarget.m_colorFramebuffer, color);
+  EXPECT_EQ(g_defaultRenderTarget.m_vectorDisplay, display);
+  EXPECT_EQ(log.Text(), "");
+}
+
+TEST_F(RenderTargetTest, NewSizeKeepsTheDisplayAndBumpsItsGeneration) {
+  MakeDefault(64, 64);
+  vector_display* display = g_defaultRenderTarget.m_vectorDisplay;
+  const int generation = display->m_resizeGeneration;
+  AddLine(display);
+  LogCapture log;
+  MakeDefault(120, 60);
+  EXPECT_EQ(g_defaultRenderTarget.m_vectorDisplay, display);
+  EXPECT_EQ(display->m_resizeGeneration, generation + 1);
+  EXPECT_EQ(display->m_width, 120.0f);
+  EXPECT_TRUE(display->IsEmpty());
+  EXPECT_EQ(g_defaultRenderTarget.m_colorFramebuffer->m_width, 120);
+  EXPECT_TRUE(log.Contains("[Framebuffer] destroy Default 64x64\n")) << log.Text();
+  EXPECT_TRUE(log.Contains("[Framebuffer] create Default 120x60\n")) << log.Text();
+}
+
+TEST_F(RenderTargetTest, BindingSwitchesViewportFramebufferAndDisplay) {
+  MakeDefault(64, 64);
+  RenderTarget effect;
+  effect.Create("fxBuffer", 32, 16, 3, 0xB);
+  EXPECT_EQ(BindRenderTarget(nullptr, true), nullptr);  // nothing was current
+
+  RenderTarget* previous = BindRenderTarget(&effect, false);
+  EXPECT_EQ(previous, &g_defaultRenderTarget);
+  EXPECT_EQ(g_pCurrentRenderTarget, &effect);
+  EXPECT_EQ(g_pCurrentVectorDisplay, effect.m_vectorDisplay);
+  EXPECT_EQ(Binding(), GLint(FramebufferOf(effect)));
+  EXPECT_EQ(Viewport(), (std::array<GLint, 4>{0, 0, 32, 16}));
+
+  EXPECT_EQ(BindRenderTarget(&effect, false), nullptr);  // already current
+  EXPECT_EQ(BindRenderTarget(previous, false), &effect);
+  EXPECT_EQ(Binding(), GLint(FramebufferOf(g_defaultRenderTarget)));
+  EXPECT_EQ(Viewport(), (std::array<GLint, 4>{0, 0, 64, 64}));
+  effect.Destroy(true);
+}
+
+TEST_F(RenderTargetTest, LeavingATargetFlushesItsLinesIntoIt) {
+  MakeDefault(64, 64);
+  BeginFrame();
+  vector_display* display = g_pCurrentVectorDisplay;
+  ASSERT_EQ(display, g_defaultRenderTarget.m_vectorDisplay);
+  AddLine(display);
+
+  // Rebinding the current target without force does nothing, flush included.
+  EXPECT_EQ(BindRenderTarget(nullptr, false), nullptr);
+  EXPECT_FALSE(display->IsEmpty());
+
+  RenderTarget effect;
+  effect.Create("fxBuffer", 32, 32, 3, 0xB);
+  BindRenderTarget(&effect, false);
+  EXPECT_TRUE(display->IsEmpty());
+  // The horizontal line through the origin lit the middle row of "Default".
+  int lit = 0;
+  for (int x = 0; x < 64; ++x) lit += std::max(DefaultPixel(x, 31)[0], DefaultPixel(x, 32)[0]) > 40 ? 1 : 0;
+  EXPECT_GT(lit, 32);
+  effect.Destroy(true);
+}
+
+TEST_F(RenderTargetTest, DestroyingTheCurrentTargetLeavesDefaultCurrent) {
+  MakeDefault(64, 64);
+  RenderTarget effect;
+  effect.Create("fxBuffer", 32, 32, 3, 0xB);
+  BindRenderTarget(&effect, false);
+  LogCapture log;
+  effect.Destroy(true);
+  EXPECT_EQ(g_pCurrentRenderTarget, &g_defaultRenderTarget);
+  EXPECT_EQ(g_pCurrentVectorDisplay, g_defaultRenderTarget.m_vectorDisplay);
+  EXPECT_EQ(Binding(), GLint(FramebufferOf(g_defaultRenderTarget)));
+  EXPECT_EQ(effect.m_width, 0);
+  EXPECT_EQ(effect.m_name, "");
+  EXPECT_EQ(effect.m_vectorDisplay, nullptr);
+  EXPECT_TRUE(log.Contains("[Framebuffer] destroy fxBuffer 32x32\n")) << log.Text();
+  EXPECT_TRUE(log.Contains("[Framebuffer] destroy fxBuffer.vector 32x32\n")) << log.Text();
+}
+
+TEST_F(RenderTargetTest, FrameStartClearsWhateverStateAnEffectLeft) {
+  MakeDefault(64, 64);
+  BeginFrame();
+  // An effect paints, then leaves every write mask off, a scissor and a
+  // stencil test on, and blending enabled.
+  glClearColor(1.0f, 0.0f, 0.0f, 1.0f);
+  glClearDepth(0.3);
+  glClearStencil(7);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+  glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+  glDepthMask(GL_FALSE);
+  glStencilMask(0);
+  glEnable(GL_STENCIL_TEST);
+  glEnable(GL_SCISSOR_TEST);
+  glScissor(0, 0, 4, 4);
+  glEnable(GL_BLEND);
+
+  BeginFrame();
+  EXPECT_EQ(g_pCurrentRenderTarget, &g_defaultRenderTarget);
+  EXPECT_TRUE(PixelNear(DefaultPixel(40, 40), kBlack));
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, FramebufferOf(g_defaultRenderTarget));
+  GLuint depthStencil = 0;
+  glReadPixels(40, 40, 1, 1, GL_DEPTH_STENCIL, GL_UNSIGNED_INT_24_8, &depthStencil);
+  EXPECT_EQ(depthStencil >> 8, 0xFFFFFFu) << "depth not cleared to 1";
+  EXPECT_EQ(depthStencil & 0xFFu, 0u) << "stencil not cleared";
+  EXPECT_FALSE(glIsEnabled(GL_BLEND));
+  EXPECT_FALSE(glIsEnabled(GL_STENCIL_TEST));
+  EXPECT_FALSE(glIsEnabled(GL_SCISSOR_TEST));
+}
+
+TEST_F(RenderTargetTest, PresentDrawsDefaultIntoTheViewportWithBlackAround) {
+  MakeDefault(64, 32);
+  BeginFrame();
+  // Left half red, right half green.
+  glEnable(GL_SCISSOR_TEST);
+  glScissor(0, 0, 32, 32);
+  glClearColor(1.0f, 0.0f, 0.0f, 1.0f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  glScissor(32, 0, 32, 32);
+  glClearColor(0.0f, 1.0f, 0.0f, 1.0f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  glDisable(GL_SCISSOR_TEST);
+
+  // Whatever the window held before.
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  glViewport(0, 0, kWindowSize, kWindowSize);
+  glClearColor(0.0f, 0.0f, 1.0f, 1.0f);
+  glClear(GL_COLOR_BUFFER_BIT);
+
+  Application::Get().m_viewport = {32, 64, 192, 96};
+  PresentFrame(0.016f, false, 0);
+  EXPECT_EQ(g_pCurrentRenderTarget, &g_defaultRenderTarget);
+  EXPECT_EQ(Binding(), 0);
+  EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+
+  struct Probe {
+    int x, y;
+    Rgba8 want;
+  };
+  const Probe probes[] = {
+      {5, 5, kBlack},     {250, 250, kBlack},         {16, 100, kBlack},          {240, 100, kBlack},
+      {100, 40, kBlack},  {100, 200, kBlack},         {40, 70, {255, 0, 0, 255}}, {120, 150, {255, 0, 0, 255}},
+      {136, 70, {0, 255, 0, 255}}, {215, 150, {0, 255, 0, 255}},
+  };
+  for (const Probe& p : probes) EXPECT_TRUE(PixelNear(WindowPixel(p.x, p.y), p.want)) << p.x << "," << p.y;
+}
+
+TEST_F(RenderTargetTest, WindowEqualToTheViewportIsNotCleared) {
+  // "Default" without a size draws nothing, so only the clear could change
+  // the window.
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  glViewport(0, 0, kWindowSize, kWindowSize);
+  glClearColor(0.0f, 0.0f, 1.0f, 1.0f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  PresentFrame(0.016f, false, 0);
+  EXPECT_TRUE(PixelNear(WindowPixel(128, 128), {0, 0, 255, 255}));
+
+  Application::Get().m_viewport = {0, 0, 128, 128};
+  PresentFrame(0.016f, false, 0);
+  EXPECT_TRUE(PixelNear(WindowPixel(200, 200), kBlack));
+}
+
+TEST_F(RenderTargetTest, HistoryIndexAdvancesUnlessTimeStops) {
+  MakeDefault(32, 32);
+  g_nVectorHistoryIndex = 30;
+  const std::pair<bool, int> frames[] = {{false, 31}, {false, 0}, {true, 0}, {false, 1}};
+  for (const auto& [stopped, index] : frames) {
+    BeginFrame();
+    PresentFrame(0.016f, stopped, 0);
+    EXPECT_EQ(g_nVectorHistoryIndex, index);
+  }
+}
+
+namespace {
+
+enum class Hue { Orange, Green, Red };
+
+bool IsHue(const uint8_t* p, Hue hue) {
+  switch (hue) {
+    case Hue::Orange: return p[0] >= 200 && p[1] >= 90 && p[1] <= 160 && p[2] < 30;
+    case Hue::Green: return p[1] >= 200 && p[0] < 30 && p[2] < 30;
+    case Hue::Red: return p[0] >= 200 && p[1] < 30 && p[2] < 30;
+  }
+  return false;
+}
+
+// Rows of "Default" (0 at the top, as the overlays place them) holding a
+// fully covered text pixel of that hue.
+std::vector<int> RowsOf(Hue hue, int w, int h) {
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, g_defaultRenderTarget.m_colorFramebuffer->GL()->m_framebuffer);
+  std::vector<uint8_t> pixels(size_t(w) * h * 4);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+  std::vector<int> rows;
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      if (IsHue(&pixels[(size_t(y) * w + x) * 4], hue)) {
+        rows.push_back(h - 1 - y);
+        break;
+      }
+    }
+  }
+  return rows;
+}
+
+class OverlayTest : public RenderTargetTest {
+ protected:
+  static constexpr int kWidth = 256, kHeight = 64;
+
+  void SetUp() override {
+    RenderTargetTest::SetUp();
+    ASSERT_TRUE(BuildPack(m_dir, {{"Data/font/PIXEARG_.TTF",
+                                   ReadTextFile("/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf")}}));
+    EnterDir(m_dir);
+    SetDataDirectory("Data");
+    MakeDefault(kWidth, kHeight);
+    Application::Get().m_viewport = {0, 0, kWidth, kHeight};
+    Application::Get().m_windowRect = Application::Get().m_viewport;
+  }
+
+  static std::vector<int> Present(float dt, int flags, Hue hue) {
+    BeginFrame();
+    PresentFrame(dt, false, flags);
+    return RowsOf(hue, kWidth, kHeight);
+  }
+
+  TempDir m_dir;
+};
+
+}  // namespace
+
+TEST_F(OverlayTest, FirstFrameAtFiftyFpsIsOrangeOnTheFirstLine) {
+  const std::vector<int> orange = Present(0.02f, OVERLAY_FPS, Hue::Orange);
+  ASSERT_FALSE(orange.empty());
+  EXPECT_GE(orange.front(), 1);
+  EXPECT_LE(orange.back(), 17);
+  EXPECT_TRUE(RowsOf(Hue::Green, kWidth, kHeight).empty());
+  EXPECT_TRUE(RowsOf(Hue::Red, kWidth, kHeight).empty());
+}
+
+TEST_F(OverlayTest, FrameRateColourFollowsTheSmoothedRate) {
+  // 100 FPS is green; smoothing keeps a slow frame after it above 59.5.
+  EXPECT_FALSE(Present(0.01f, OVERLAY_FPS, Hue::Green).empty());
+  EXPECT_FALSE(Present(0.05f, OVERLAY_FPS, Hue::Green).empty());  // 0.95*0.01+0.05*0.05 = 0.012 s
+  // Held at 20 FPS the rate falls below 29.5: red.
+  std::vector<int> red;
+  for (int i = 0; i < 200; ++i) red = Present(0.05f, OVERLAY_FPS, Hue::Red);
+  EXPECT_FALSE(red.empty());
+}
+
+TEST_F(OverlayTest, SizeLineFollowsTheFrameRateLine) {
+  const std::vector<int> alone = Present(0.02f, OVERLAY_RESOLUTION, Hue::Green);
+  ASSERT_FALSE(alone.empty());
+  EXPECT_LE(alone.back(), 17);
+
+  const std::vector<int> second = Present(0.02f, OVERLAY_FPS | OVERLAY_RESOLUTION, Hue::Green);
+  ASSERT_FALSE(second.empty());
+  EXPECT_GT(second.front(), 17);
+  EXPECT_LE(second.back(), 33);
+  const std::vector<int> first = RowsOf(Hue::Orange, kWidth, kHeight);
+  ASSERT_FALSE(first.empty());
+  EXPECT_LT(first.back(), second.front());
+}
+
+TEST_F(OverlayTest, DumpingLineIsRedBelowTheOthers) {
+  const std::vector<int> red = Present(0.01f, OVERLAY_FPS | OVERLAY_RESOLUTION | OVERLAY_DUMPING, Hue::Red);
+  ASSERT_FALSE(red.empty());
+  EXPECT_GT(red.front(), 33);
+  EXPECT_LE(red.back(), 49);
+}
+
+TEST_F(RenderTargetTest, OverlaysWithoutTheirFontDrawNothing) {
+  TempDir empty;
+  ASSERT_TRUE(BuildPack(empty, {{"Data/seq/a.seq", "{}"}}));
+  EnterDir(empty);
+  SetDataDirectory("Data");
+  MakeDefault(128, 64);
+  for (int frame = 0; frame < 2; ++frame) {
+    BeginFrame();
+    PresentFrame(0.02f, false, OVERLAY_FPS | OVERLAY_RESOLUTION);
+  }
+  EXPECT_TRUE(RowsOf(Hue::Orange, 128, 64).empty());
+  EXPECT_TRUE(RowsOf(Hue::Green, 128, 64).empty());
+}
