@@ -21,7 +21,9 @@
 #include <vector>
 
 #include "Loader/AssetPath.h"
-#include "effects/fxBase.h"
+#include "effects/fxBuffer.h"
+#include "render/Framebuffer.h"
+#include "render/RenderTarget.h"
 #include "render/TextureImage.h"
 #include "render/TextureSlot.h"
 #include "sequence/rvSequence.h"
@@ -551,41 +553,43 @@ TEST_F(TextureTest, MissingOrBrokenImagesGiveAnEmptyEntryThatIsNotReadAgain) {
 
 namespace {
 
-// Effects of two kinds: render-target effects (a class named
-// "fxBufferDisplay" or derived from it) and any other kind.
+// Effects of two kinds: render-target effects (fxBufferDisplay or a class
+// derived from it) and any other kind, in a sequence nested in another.
 struct EffectWorld {
-  ClassDesc buffer{"fxBufferDisplay", fxBase::GetClassDesc(), nullptr};
-  ClassDesc derived{"fxDerivedBuffer", &buffer, nullptr};
+  ClassDesc derived{"fxDerivedBuffer", fxBufferDisplay::GetClassDesc(), nullptr};
   ClassDesc other{"fxOther", fxBase::GetClassDesc(), nullptr};
   rvSequence outer{0};
   rvSequence inner{0};
   fxBase* nest = nullptr;  // the effect embedding `inner`
 
   EffectWorld() {
-    nest = Add(outer, other, "Nest");
+    nest = Add(outer, CreateZeroFilled<fxBase>(&other), "Nest");
     inner.m_ownerFx = nest;
   }
   ~EffectWorld() {
     inner.Clear();
     outer.Clear();
   }
-  fxBase* Add(rvSequence& s, ClassDesc& kind, const char* name) {
-    fxBase* fx = CreateZeroFilled<fxBase>(&kind);
+  fxBase* Add(rvSequence& s, fxBase* fx, const char* name) {
     fx->m_name = name;
     fx->m_owner = &s;
     s.AppendItem(fx);
     return fx;
   }
+  fxBase* AddBuffer(rvSequence& s, const char* name, ClassDesc* desc = fxBufferDisplay::GetClassDesc()) {
+    return Add(s, fxBufferDisplay::Create(desc), name);
+  }
+  fxBase* AddOther(rvSequence& s, const char* name) { return Add(s, CreateZeroFilled<fxBase>(&other), name); }
 };
 
 }  // namespace
 
 TEST(TextureResolve, EffectNamesFindRenderTargetEffectsThroughEnclosingSequences) {
   EffectWorld w;
-  fxBase* outerBuffer = w.Add(w.outer, w.buffer, "Glow");
-  fxBase* innerDerived = w.Add(w.inner, w.derived, "Trail");
-  w.Add(w.inner, w.other, "Plain");
-  w.Add(w.outer, w.buffer, "Plain");
+  fxBase* outerBuffer = w.AddBuffer(w.outer, "Glow");
+  fxBase* innerDerived = w.AddBuffer(w.inner, "Trail", &w.derived);
+  w.AddOther(w.inner, "Plain");
+  w.AddBuffer(w.outer, "Plain");
 
   const struct {
     const char* name;
@@ -603,13 +607,12 @@ TEST(TextureResolve, EffectNamesFindRenderTargetEffectsThroughEnclosingSequences
     slot.m_effectName = c.name;
     slot.Resolve(c.sequence);
     EXPECT_EQ(slot.m_effect, c.want) << c.name;
-    EXPECT_EQ(slot.GetTexture(), 0u) << c.name;
   }
 }
 
 TEST(TextureResolve, RenamingOrClearingTheEffectNameDropsTheOldEffect) {
   EffectWorld w;
-  fxBase* glow = w.Add(w.outer, w.buffer, "Glow");
+  fxBase* glow = w.AddBuffer(w.outer, "Glow");
   TextureSlot slot;
   slot.m_effectName = "Glow";
   slot.Resolve(&w.outer);
@@ -630,7 +633,7 @@ TEST(TextureResolve, RenamingOrClearingTheEffectNameDropsTheOldEffect) {
 TEST_F(TextureTest, AFileNameWinsOverAnEffectAndRebindsOnChange) {
   UsePack({{"img/a.png", EncodePng(Gradient4x4())}, {"img/b.png", EncodePng(Stripes4x4())}});
   EffectWorld w;
-  w.Add(w.outer, w.buffer, "Glow");
+  w.AddBuffer(w.outer, "Glow");
   TextureSlot slot;
   slot.m_effectName = "Glow";
   slot.Resolve(&w.outer);
@@ -657,4 +660,37 @@ TEST_F(TextureTest, AFileNameWinsOverAnEffectAndRebindsOnChange) {
   slot.m_file.clear();  // no file, no effect: nothing to sample
   EXPECT_EQ(slot.GetTexture(), 0u);
   EXPECT_TRUE(TextureImage::Cache().empty());
+}
+
+TEST_F(TextureTest, AnEffectBufferIsSampledOnlyWhileItsEffectRuns) {
+  EffectWorld w;
+  auto* glow = static_cast<fxBufferDisplay*>(w.AddBuffer(w.outer, "Glow"));
+  // The buffer as the effect's Init makes it, without a vector layer.
+  glow->m_target.Create("Glow", 8, 8, 1, glow->FramebufferFlags());
+  ASSERT_NE(glow->m_target.m_colorFramebuffer, nullptr);
+  FramebufferGL* gl = glow->m_target.m_colorFramebuffer->GL();
+  glBindFramebuffer(GL_FRAMEBUFFER, gl->m_framebuffer);
+  glClearColor(0.2f, 0.6f, 1.0f, 1.0f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  MakeTarget(4, 4);
+
+  TextureSlot slot;
+  slot.m_effectName = "Glow";
+  slot.Resolve(&w.inner);  // found through the enclosing sequence
+  ASSERT_EQ(slot.m_effect, glow);
+  const struct {
+    int state;
+    bool sampled;
+  } cases[] = {{StateRunning, true}, {StatePrepared, false}, {StateInitialized, false}, {StateRunning, true}};
+  for (const auto& c : cases) {
+    glow->m_state = c.state;
+    const GLuint texture = slot.GetTexture();
+    if (!c.sampled) {
+      EXPECT_EQ(texture, 0u) << "state " << c.state;
+      continue;
+    }
+    EXPECT_EQ(texture, gl->m_colorTexture);
+    EXPECT_TRUE(PixelNear(Probe(texture, 0.5f, 0.5f), {51, 153, 255, 255}, 1));
+  }
+  glow->m_state = StateNone;
 }

@@ -6,7 +6,8 @@
 #include <type_traits>
 
 #include "Loader/DataPack.h"
-#include "effects/fxBase.h"
+#include "effects/fxBuffer.h"
+#include "render/Framebuffer.h"
 #include "render/TextureImage.h"
 #include "sequence/rvSequence.h"
 
@@ -76,6 +77,12 @@ void TextureSlot::Resolve(rvSequence* sequence) {
 
 GLuint TextureSlot::GetTexture() {
   Resolve(nullptr);
+  // Resolve only ever keeps render-target effects; their buffer is sampled
+  // while they run and is nothing otherwise.
+  if (m_effect && m_effect->m_state == StateRunning) {
+    RenderTarget* target = static_cast<fxBufferDisplay*>(m_effect)->GetBuffer();
+    if (target && target->m_colorFramebuffer) return target->m_colorFramebuffer->GL()->m_colorTexture;
+  }
   return m_image ? m_image->m_texture : 0;
 }
 

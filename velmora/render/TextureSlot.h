@@ -36,7 +36,8 @@ struct TextureSlot {
   // sequence and, when not found there, in the sequences that embed it; a
   // null sequence only handles files.
   void Resolve(rvSequence* sequence);
-  // The GL texture to sample now: the image's, else 0.
+  // The GL texture to sample now: the colour texture of the resolved
+  // effect's buffer while that effect runs, else the image's, else 0.
   GLuint GetTexture();
 
   // Attaches the slot to the cached image with its key, or decodes the file
