@@ -265,3 +265,83 @@ TEST_F(FramebufferTest, CreatingKeepsTheCallersBinding) {
   EXPECT_EQ(Binding(), GLint(mine));
   Framebuffer::Destroy(fb);
 }
+
+namespace {
+
+GLint CurrentProgram() {
+  GLint program = 0;
+  glGetIntegerv(GL_CURRENT_PROGRAM, &program);
+  return program;
+}
+
+}  // namespace
+
+TEST_F(FramebufferTest, FirstCopyMakesANamedTwinThatHoldsTheColour) {
+  Framebuffer* fb = MakeFramebuffer("fxBlur", 32, 16, 7u | FB_CARRIED);
+  glBindFramebuffer(GL_FRAMEBUFFER, fb->GL()->m_framebuffer);
+  glViewport(0, 0, 32, 16);
+  glEnable(GL_SCISSOR_TEST);
+  glScissor(0, 0, 16, 16);
+  glClearColor(1.0f, 0.0f, 0.0f, 1.0f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  glScissor(16, 0, 16, 16);
+  glClearColor(0.0f, 0.0f, 1.0f, 0.5f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  glDisable(GL_SCISSOR_TEST);
+
+  LogCapture log;
+  const GLuint copy = fb->Copy();
+  ASSERT_NE(fb->m_twin, nullptr);
+  EXPECT_EQ(fb->m_twin->m_name, "fxBlurCopy");
+  EXPECT_EQ(fb->m_twin->m_flags, 7u);  // the carried bit stays behind
+  EXPECT_EQ(copy, fb->m_twin->GL()->m_colorTexture);
+  EXPECT_EQ(log.Text(), "[Framebuffer] create fxBlurCopy 32x16\n");
+  EXPECT_EQ(fb->m_twin->m_savedBinding, 0);
+
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, fb->m_twin->GL()->m_framebuffer);
+  EXPECT_TRUE(PixelNear(ReadPixel(3, 8), {255, 0, 0, 255}));
+  EXPECT_TRUE(PixelNear(ReadPixel(28, 8), {0, 0, 255, 128}));
+
+  // Later copies reuse the twin.
+  fb->Copy();
+  EXPECT_EQ(log.Text(), "[Framebuffer] create fxBlurCopy 32x16\n");
+  EXPECT_EQ(GetFramebufferCount(), 2);
+  Framebuffer::Destroy(fb);
+  EXPECT_EQ(GetFramebufferCount(), 0);
+  EXPECT_TRUE(log.Contains("[Framebuffer] destroy fxBlurCopy 32x16\n"));
+}
+
+TEST_F(FramebufferTest, CopyCutsNegativeValuesAndKeepsValuesAboveOne) {
+  Framebuffer* fb = MakeFramebuffer("hdr", 8, 8, FB_COLOR | FB_RGBA32F);
+  glBindFramebuffer(GL_FRAMEBUFFER, fb->GL()->m_framebuffer);
+  glViewport(0, 0, 8, 8);
+  glClearColor(-0.5f, 3.0f, 0.25f, 1.0f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  fb->Copy();
+  EXPECT_EQ(Describe(fb->m_twin->GL()->m_colorTexture).internalFormat, GL_RGBA32F);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, fb->m_twin->GL()->m_framebuffer);
+  float rgba[4] = {};
+  glReadPixels(4, 4, 1, 1, GL_RGBA, GL_FLOAT, rgba);
+  EXPECT_FLOAT_EQ(rgba[0], 0.0f);
+  EXPECT_FLOAT_EQ(rgba[1], 3.0f);
+  EXPECT_FLOAT_EQ(rgba[2], 0.25f);
+  EXPECT_FLOAT_EQ(rgba[3], 1.0f);
+  Framebuffer::Destroy(fb);
+}
+
+TEST_F(FramebufferTest, CopyLeavesTheCallersBindingAndStateAlone) {
+  Framebuffer* fb = MakeFramebuffer("post", 16, 16, 7);
+  glBindFramebuffer(GL_FRAMEBUFFER, fb->GL()->m_framebuffer);
+  glViewport(0, 0, 16, 16);
+  glEnable(GL_DEPTH_TEST);
+  glEnable(GL_BLEND);
+  glDisable(GL_CULL_FACE);
+  fb->Copy();
+  EXPECT_EQ(Binding(), GLint(fb->GL()->m_framebuffer));
+  EXPECT_EQ(CurrentProgram(), 0);
+  EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
+  EXPECT_TRUE(glIsEnabled(GL_BLEND));
+  EXPECT_FALSE(glIsEnabled(GL_CULL_FACE));
+  EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+  Framebuffer::Destroy(fb);
+}

@@ -10,6 +10,9 @@
 #include <cmath>
 #include <vector>
 
+#include <glm/gtc/constants.hpp>
+#include <glm/gtc/matrix_transform.hpp>
+
 #include "Loader/AssetPath.h"
 #include "application/Application.h"
 #include "render/Framebuffer.h"
@@ -413,4 +416,110 @@ TEST_F(RenderTargetTest, OverlaysWithoutTheirFontDrawNothing) {
   }
   EXPECT_TRUE(RowsOf(Hue::Orange, 128, 64).empty());
   EXPECT_TRUE(RowsOf(Hue::Green, 128, 64).empty());
+}
+
+namespace {
+
+glm::vec3 Ndc(const RenderTarget& t, const glm::vec3& p) {
+  const glm::vec4 c = t.m_viewProjection * glm::vec4(p, 1.0f);
+  return glm::vec3(c) / c.w;
+}
+
+void ExpectIdentity(const glm::mat4& m, const char* what, float tolerance) {
+  for (int c = 0; c < 4; ++c)
+    for (int r = 0; r < 4; ++r) EXPECT_NEAR(m[c][r], c == r ? 1.0f : 0.0f, tolerance) << what << " " << c << "," << r;
+}
+
+}  // namespace
+
+// Matrices are plain CPU maths: no context needed, a target with a size is.
+TEST(RenderTargetCamera, FreeCameraTurnsWithItsRotation) {
+  struct Case {
+    glm::vec3 rotation;
+    glm::vec3 seenAtCentre;  // a point straight ahead of (0, 0, 100)
+    glm::vec3 seenAbove;     // a point that lands above the centre
+  };
+  const float quarter = glm::half_pi<float>();
+  const Case cases[] = {
+      {{0, 0, 0}, {0, 0, 0}, {0, 10, 0}},
+      {{0, quarter, 0}, {-100, 0, 100}, {-100, 10, 100}},     // turned left: looks down -X
+      {{0, -quarter, 0}, {100, 0, 100}, {100, 10, 100}},      // looks down +X
+      {{quarter, 0, 0}, {0, 100, 100}, {0, 100, 110}},        // pitched up: looks along +Y, +Z up
+      {{0, 0, quarter}, {0, 0, 0}, {-10, 0, 0}},              // rolled: up is -X
+  };
+  for (const Case& c : cases) {
+    RenderTarget t;
+    t.m_width = 160;
+    t.m_height = 90;
+    t.m_rotation = c.rotation;
+    t.UpdateMatrices(glm::mat4(1.0f));
+    const glm::vec3 centre = Ndc(t, c.seenAtCentre);
+    EXPECT_NEAR(centre.x, 0.0f, 1e-4f) << c.rotation.x << " " << c.rotation.y << " " << c.rotation.z;
+    EXPECT_NEAR(centre.y, 0.0f, 1e-4f);
+    EXPECT_GT(centre.z, -1.0f);
+    EXPECT_LT(centre.z, 1.0f);
+    const glm::vec3 above = Ndc(t, c.seenAbove);
+    EXPECT_NEAR(above.x, 0.0f, 1e-4f);
+    EXPECT_GT(above.y, 0.0f);
+  }
+}
+
+TEST(RenderTargetCamera, FieldOfViewAndAspectShapeTheProjection) {
+  RenderTarget t;
+  t.m_width = 200;
+  t.m_height = 100;
+  t.UpdateMatrices(glm::mat4(1.0f));
+  // The vertical field of view is m_fov: a point at half-angle height sits on
+  // the top edge; the aspect halves the horizontal reach.
+  const float half = std::tan(t.m_fov / 2.0f) * 100.0f;
+  EXPECT_NEAR(Ndc(t, {0, half, 0}).y, 1.0f, 1e-4f);
+  EXPECT_NEAR(Ndc(t, {half, 0, 0}).x, 0.5f, 1e-4f);
+  // Near and far planes map to -1 and 1.
+  EXPECT_NEAR(Ndc(t, {0, 0, 100.0f - t.m_near}).z, -1.0f, 1e-3f);
+  EXPECT_NEAR(Ndc(t, {0, 0, 100.0f - t.m_far}).z, 1.0f, 1e-3f);
+}
+
+TEST(RenderTargetCamera, OrbitCameraCirclesTheLookAtPoint) {
+  RenderTarget t;
+  t.m_width = 100;
+  t.m_height = 100;
+  t.m_orbit = true;
+  t.UpdateMatrices(glm::mat4(1.0f));
+  const float a = t.m_orbitPolar, b = t.m_orbitAzimuth;
+  const glm::vec3 eye = glm::vec3(std::cos(b) * std::sin(a), std::cos(a), std::sin(b) * std::sin(a)) * 20.0f;
+  const glm::vec4 eyeFromView = t.m_invView * glm::vec4(0, 0, 0, 1);
+  EXPECT_NEAR(eyeFromView.x, eye.x, 1e-4f);
+  EXPECT_NEAR(eyeFromView.y, eye.y, 1e-4f);
+  EXPECT_NEAR(eyeFromView.z, eye.z, 1e-4f);
+  const glm::vec3 centre = Ndc(t, {0, 1, 0});
+  EXPECT_NEAR(centre.x, 0.0f, 1e-4f);
+  EXPECT_NEAR(centre.y, 0.0f, 1e-4f);
+
+  // A pan moves the eye and the look-at point together.
+  t.m_pan = {2.0f, 1.0f};
+  t.UpdateMatrices(glm::mat4(1.0f));
+  const glm::vec3 right(std::cos(b - glm::half_pi<float>()), 0.0f, std::sin(b - glm::half_pi<float>()));
+  const glm::vec3 dir = eye / 20.0f;
+  const glm::vec3 up = glm::cross(dir, right);
+  const glm::vec3 lookAt = glm::vec3(0, 1, 0) - right * 2.0f + up * 1.0f;
+  const glm::vec3 panned = Ndc(t, lookAt);
+  EXPECT_NEAR(panned.x, 0.0f, 1e-4f);
+  EXPECT_NEAR(panned.y, 0.0f, 1e-4f);
+}
+
+TEST(RenderTargetCamera, ModelMatrixAndInversesAreStored) {
+  RenderTarget t;
+  t.m_width = 64;
+  t.m_height = 48;
+  t.m_position = {3, -2, 50};
+  t.m_rotation = {0.2f, -0.4f, 0.1f};
+  const glm::mat4 model = glm::translate(glm::mat4(1.0f), glm::vec3(1, 2, 3));
+  t.UpdateMatrices(model);
+  const glm::mat4 expected = t.m_projection * t.m_view * model;
+  for (int c = 0; c < 4; ++c)
+    for (int r = 0; r < 4; ++r) EXPECT_FLOAT_EQ(t.m_viewProjection[c][r], expected[c][r]);
+  ExpectIdentity(t.m_invProjection * t.m_projection, "projection", 1e-4f);
+  ExpectIdentity(t.m_invView * t.m_view, "view", 1e-4f);
+  // Near 0.01 and far 1000 leave the product a few float steps off.
+  ExpectIdentity(t.m_invViewProjection * t.m_viewProjection, "view-projection", 2e-2f);
 }
