@@ -173,7 +173,7 @@ TEST(KeyFrameKeys, MoveKeyOntoAnotherKeyReplacesIt) {
   EXPECT_EQ(d->_aKeys[0].id, 1u);
 
   d = ThreeKeys(fx, 1);
-  EXPECT_EQ(d->MoveKey(2, 0.0f, 7.0f), 1);  // the deleted key was before it
+  EXPECT_EQ(d->MoveKey(2, 0.0f, 7.0f), 0);
   EXPECT_EQ(Times(*d), (std::vector<float>{0.0f, 1.0f}));
   EXPECT_EQ(d->_aKeys[0].id, 3u);
   EXPECT_EQ(d->_aKeys[0].value, 7.0f);
@@ -182,9 +182,13 @@ TEST(KeyFrameKeys, MoveKeyOntoAnotherKeyReplacesIt) {
 TEST(KeyFrameKeys, MoveKeySnapsAndResorts) {
   DriverTestFx fx;
   auto d = ThreeKeys(fx, 1);
-  EXPECT_EQ(d->MoveKey(0, 1.51f, 3.0f), 0);
+  // The index returned is the one after sorting, so a drag that passes a
+  // neighbour keeps holding the key it grabbed.
+  EXPECT_EQ(d->MoveKey(0, 1.51f, 3.0f), 1);
   EXPECT_EQ(Times(*d), (std::vector<float>{1.0f, 91.0f / 60.0f, 2.0f}));
   EXPECT_EQ(d->_aKeys[1].id, 1u);
+  EXPECT_EQ(d->MoveKey(1, 2.5f, 3.0f), 2);
+  EXPECT_EQ(d->_aKeys[2].id, 1u);
   EXPECT_EQ(d->MoveKey(5, 0.0f, 0.0f), -1);
   EXPECT_EQ(d->MoveKey(-1, 0.0f, 0.0f), -1);
   EXPECT_EQ(d->MoveKey(0, std::numeric_limits<float>::quiet_NaN(), 0.0f), -1);

@@ -165,7 +165,7 @@ TEST(NoiseDriver, WholeCyclesGiveTheMiddle) {
   auto d = Make<NoiseDriver>(DriverNoise);
   d->_fMin = -1.0f;
   d->_fMax = 3.0f;
-  const float times[] = {0.0f, 2.0f, 4.0f, -2.0f, 200.0f, 1024.0f};
+  const float times[] = {0.0f, 2.0f, 4.0f, -2.0f, 200.0f, 1024.0f, 1e10f, -3e12f, 1e30f};
   for (float t : times) EXPECT_EQ(d->Evaluate(t), 1.0f) << t;
 }
 

@@ -179,7 +179,7 @@ int KeyFrameDriver::MoveKey(int index, float time, float value) {
   _aKeys[index].time = ts;
   _aKeys[index].value = value;
   SortKeys();
-  return index;
+  return FindKeyAt(ts);
 }
 
 // ---------------------------------------------------------------------------

@@ -53,8 +53,9 @@ class KeyFrameDriver : public NoneDriver {
   // Index outside 0..count-1: nothing.
   void DeleteKey(int index);
   // Moves key index to (time snapped to a frame, value); a key already at
-  // that time is deleted first. Returns the index the key had before the
-  // final sort, -1 for an index outside the list.
+  // that time is deleted first. Returns the key's index in the re-sorted
+  // list (a drag that passes another key keeps holding the key it grabbed),
+  // -1 for an index outside the list or a time that is not finite.
   int MoveKey(int index, float time, float value);
   // Index of the key whose time equals t exactly, else -1.
   int FindKeyAt(float t) const;

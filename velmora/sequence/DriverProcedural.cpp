@@ -158,10 +158,10 @@ float Gradient(uint8_t h) {
 float NoiseOctave(float x) {
   const float cell = std::floor(x);
   const float f = x - cell;
-  // Low 8 bits of the lattice index without converting a possibly huge
-  // float to int: fmod is exact and keeps the sign, two's complement does
-  // the rest.
-  const int low = static_cast<int>(std::fmod(cell, 256.0f));
+  // Low 8 bits of the lattice index. From 2^32 on every float is a multiple
+  // of 512, so its low bits are 0; below, the conversion is exact (and two's
+  // complement gives a negative index its low bits).
+  const int low = std::fabs(cell) < 4294967296.0f ? static_cast<int>(static_cast<long long>(cell) & 255) : 0;
   const uint8_t h0 = kPermutation[low & 255];
   const uint8_t h1 = kPermutation[(low + 1) & 255];
   const float q0 = 1.0f - f * f;
