@@ -24,11 +24,7 @@ using svgtext::IsSpace;
 
 float Clamp01(float v) { return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v); }
 
-float ParseNumberValue(const char* str) {
-  char buf[SvgParser::kNumberSize];
-  SvgParser::ParseNumber(str, buf);
-  return static_cast<float>(SvgParser::ParseFloat(buf));
-}
+float ParseNumberValue(const char* str) { return static_cast<float>(SvgParser::ParseFloat(str)); }
 
 // Up to 18 significant digits fit a 64-bit accumulator; the digits after
 // them only scale an integer part and cannot change a fraction's double.
@@ -62,6 +58,10 @@ const char* SvgParser::ParseNumber(const char* s, char* it) {
   return s;
 }
 
+// Values are read from the text itself rather than from the token buffer of
+// ParseNumber, which keeps only 63 characters: a long run of digits (or of
+// leading zeros) would lose its magnitude there. On any number token both
+// readings stop at the same place.
 double SvgParser::ParseFloat(const char* s) {
   double sign = 1.0;
   if (*s == '-') {
@@ -73,7 +73,7 @@ double SvgParser::ParseFloat(const char* s) {
 
   uint64_t intPart = 0;
   int intSignificant = 0;
-  int intDropped = 0;  // integer digits past the accumulator, each a factor 10
+  long intDropped = 0;  // integer digits past the accumulator, each a factor 10
   bool hasDigits = false;
   for (; IsDigit(*s); ++s) {
     hasDigits = true;
@@ -84,13 +84,11 @@ double SvgParser::ParseFloat(const char* s) {
       intDropped++;
     }
   }
-  double res = static_cast<double>(intPart);
-  if (intDropped > 0) res *= std::pow(10.0, intDropped);
 
+  uint64_t fracPart = 0;
+  long fracDigits = 0;
   if (*s == '.') {
     s++;
-    uint64_t fracPart = 0;
-    int fracDigits = 0;
     int fracSignificant = 0;
     for (; IsDigit(*s); ++s) {
       hasDigits = true;
@@ -100,10 +98,10 @@ double SvgParser::ParseFloat(const char* s) {
         if (fracPart != 0) fracSignificant++;
       }
     }
-    if (fracDigits > 0) res += static_cast<double>(fracPart) / std::pow(10.0, fracDigits);
   }
-  if (!hasDigits) return 0.0;
+  if (!hasDigits || (intPart == 0 && fracPart == 0)) return 0.0 * sign;
 
+  long expPart = 0;
   if (*s == 'e' || *s == 'E') {
     s++;
     int expSign = 1;
@@ -113,11 +111,22 @@ double SvgParser::ParseFloat(const char* s) {
     } else if (*s == '+') {
       s++;
     }
-    int expPart = 0;
     for (; IsDigit(*s); ++s)
       if (expPart < 100000) expPart = expPart * 10 + (*s - '0');
-    // 0 * 10^400 would be 0 * inf.
-    if (res != 0.0) res *= std::pow(10.0, expSign * expPart);
+    expPart *= expSign;
+  }
+
+  // Exponents are combined before scaling, so that 10^400 and 10^-400 never
+  // meet as inf * 0.
+  double res;
+  if (intDropped > 0) {
+    res = static_cast<double>(intPart) * std::pow(10.0, static_cast<double>(intDropped + expPart));
+  } else if (intPart == 0) {
+    res = static_cast<double>(fracPart) / std::pow(10.0, static_cast<double>(fracDigits - expPart));
+  } else {
+    res = static_cast<double>(intPart);
+    if (fracDigits > 0) res += static_cast<double>(fracPart) / std::pow(10.0, static_cast<double>(fracDigits));
+    if (expPart != 0) res *= std::pow(10.0, static_cast<double>(expPart));
   }
   return res * sign;
 }
@@ -142,7 +151,7 @@ SvgCoordinate SvgParser::ParseCoordinateRaw(const char* str) {
   char buf[kNumberSize];
   const char* units = ParseNumber(str, buf);
   SvgCoordinate c;
-  c.value = static_cast<float>(ParseFloat(buf));
+  c.value = static_cast<float>(ParseFloat(str));
   c.units = ParseUnits(units);
   return c;
 }
@@ -358,8 +367,8 @@ const char* ParseTransformArgs(const char* str, float* args, int maxNa, int* na)
   for (const char* p = open + 1; p < close;) {
     if (*p == '-' || *p == '+' || *p == '.' || IsDigit(*p)) {
       char it[SvgParser::kNumberSize];
+      if (*na < maxNa) args[*na] = static_cast<float>(SvgParser::ParseFloat(p));
       p = SvgParser::ParseNumber(p, it);
-      if (*na < maxNa) args[*na] = static_cast<float>(SvgParser::ParseFloat(it));
       (*na)++;
     } else {
       ++p;

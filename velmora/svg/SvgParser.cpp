@@ -294,8 +294,8 @@ void SvgParser::ParseSvgElement(SvgAttrList attribs) {
       char buf[kNumberSize];
       const char* s = value;
       for (int k = 0; k < 4; ++k) {
+        *fields[k] = static_cast<float>(ParseFloat(s));
         s = ParseNumber(s, buf);
-        *fields[k] = static_cast<float>(ParseFloat(buf));
         if (k == 3) break;
         while (*s && (IsSpace(*s) || *s == '%' || *s == ',')) s++;
         // A short view box also ends the reading of the root's attributes.

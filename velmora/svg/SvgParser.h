@@ -136,7 +136,9 @@ struct SvgParser {
   int ParseAttr(const char* name, const char* value);
   void ParseAttribs(SvgAttrList attribs);
   void ParseStyle(const char* str);
+  // The token at `s` into `it` (63 characters kept); returns its end.
   static const char* ParseNumber(const char* s, char* it);
+  // The value of the number at `s`, read up to the end of its token.
   static double ParseFloat(const char* s);
   static uint8_t ParseUnits(const char* units);
   static SvgCoordinate ParseCoordinateRaw(const char* str);
@@ -170,7 +172,9 @@ struct SvgParser {
   void ParseEllipse(SvgAttrList attribs);
   void ParseLine(SvgAttrList attribs);
   void ParsePoly(SvgAttrList attribs, bool closed);
-  static const char* NextPathItem(const char* s, char* it);
+  // One item of path data: a number token (its value in `value`) or a single
+  // character (value 0); an empty item at the end of the text.
+  static const char* NextPathItem(const char* s, char* it, double* value);
   static int ArgsPerCommand(char cmd);
   static float VecAngle(float ux, float uy, float vx, float vy);
 };

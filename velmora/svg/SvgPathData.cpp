@@ -67,11 +67,15 @@ void SvgParser::CubicTo(float c1x, float c1y, float c2x, float c2y, float x, flo
 // [SECTION] Path data
 // ---------------------------------------------------------------------------
 
-const char* SvgParser::NextPathItem(const char* s, char* it) {
+const char* SvgParser::NextPathItem(const char* s, char* it, double* value) {
   it[0] = '\0';
+  *value = 0.0;
   while (*s && (IsSpace(*s) || *s == ',')) s++;
   if (!*s) return s;
-  if (*s == '-' || *s == '+' || *s == '.' || IsDigit(*s)) return ParseNumber(s, it);
+  if (*s == '-' || *s == '+' || *s == '.' || IsDigit(*s)) {
+    *value = ParseFloat(s);
+    return ParseNumber(s, it);
+  }
   it[0] = *s++;
   it[1] = '\0';
   return s;
@@ -127,11 +131,12 @@ void SvgParser::ParsePathData(const char* d) {
 
   const char* s = d;
   while (*s) {
-    s = NextPathItem(s, item);
+    double value;
+    s = NextPathItem(s, item, &value);
     if (!item[0]) break;
     const char c0 = item[0];
     if (c0 == '-' || c0 == '+' || c0 == '.' || IsDigit(c0) || c0 == 'e' || c0 == 'E') {
-      if (nargs < 10) args[nargs++] = static_cast<float>(ParseFloat(item));
+      if (nargs < 10) args[nargs++] = static_cast<float>(value);
       if (nargs < rargs) continue;
 
       const bool rel = cmd >= 'a' && cmd <= 'z';
@@ -492,8 +497,9 @@ void SvgParser::ParsePoly(SvgAttrList attribs, bool closed) {
     const char* s = value;
     while (*s) {
       // Letters and the empty item after a trailing separator read as 0.
-      s = NextPathItem(s, item);
-      args[nargs++] = static_cast<float>(ParseFloat(item));
+      double value;
+      s = NextPathItem(s, item, &value);
+      args[nargs++] = static_cast<float>(value);
       if (nargs < 2) continue;
       if (npoints == 0)
         MoveTo(args[0], args[1]);
