@@ -56,6 +56,7 @@ TEST(PreprocessorTest, EachSourceFormGetsItsHeader) {
       {"SHADER_HEADER\n#extension GL_ARB_x : enable\n#define A 1\nvoid main(){}", true, ShaderFormatOwn, 6,
        "#define A 1\n"},
       {"SHADER_HEADER\n#if 1\n#endif\n", false, ShaderFormatOwn, 4, "#if 1\n"},
+      {"SHADER_HEADER\n#include \"a\"\nint x;", false, ShaderFormatOwn, 4, "#include \"a\"\n"},
       {"void mainImage(out vec4 fragColor,in vec2 fragCoord){}", false, ShaderFormatShadertoy, 14,
        "void main()         "},
       {"#version 410 core\nuniform float fGlobalTime;\nvoid main(){}", false, ShaderFormatBonzomatic, 2,

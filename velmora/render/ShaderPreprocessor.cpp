@@ -136,9 +136,10 @@ bool SplitShaderSource(const std::string& stripped, bool fullDemo, SplitSource& 
       ++pos;
     }
     // Extensions and other directives must precede any declaration, so they
-    // move into the header; #if and #define blocks stay with the code.
+    // move into the header; #if and #define blocks stay with the code, and
+    // so do includes, which are expanded in the body only.
     while (pos < stripped.size() && stripped[pos] == '#' && !StartsWith(stripped, pos, "#if") &&
-           !StartsWith(stripped, pos, "#def")) {
+           !StartsWith(stripped, pos, "#def") && !StartsWith(stripped, pos, "#include")) {
       size_t end = stripped.find('\n', pos);
       std::string line = stripped.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
       AddHeaderLine(out, line + "\n");

@@ -1,0 +1,123 @@
+// Every shader we ship must compile and link on Mesa, which is stricter than
+// the drivers the production was first written for: the built-in programs
+// and every stage file under demo/Data/shader, read through a real data pack
+// so that their includes expand as in the player.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "Loader/AssetPath.h"
+#include "core/ClassDesc.h"
+#include "render/rvProgram.h"
+#include "support/GLFixture.h"
+#include "support/TestPack.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The shader effect's layout: a value area and a per-instance description.
+struct EffectProgram : rvProgram2D {
+  EffectProgram() { SetValueArea(values, RV_OFFSETOF(EffectProgram, values), 1024, &desc); }
+  uint32_t values[1024] = {};
+  ClassDesc desc{"probe", nullptr, nullptr};
+};
+
+class ShippedShadersTest : public GLTest {
+ protected:
+  void SetUp() override {
+    GLTest::SetUp();
+    const fs::path root = fs::path(VELMORA_SOURCE_DIR) / "demo" / "Data";
+    PackFiles files;
+    for (const auto& entry : fs::recursive_directory_iterator(root / "shader")) {
+      if (!entry.is_regular_file()) continue;
+      const std::string relative = fs::relative(entry.path(), root).generic_string();
+      files["Data/" + relative] = ReadTextFile(entry.path().string());
+      m_sources[relative] = files["Data/" + relative];
+    }
+    ASSERT_TRUE(BuildPack(m_dir, files));
+    EnterDir(m_dir);
+    SetDataDirectory("Data");
+    MakeTarget(64, 64);
+  }
+  bool Is(const std::string& path, const char* extension) const {
+    return fs::path(path).extension() == extension;
+  }
+
+  TempDir m_dir;
+  std::map<std::string, std::string> m_sources;  // path inside Data -> text
+};
+
+TEST_F(ShippedShadersTest, BuiltInProgramsCompileAndLink) {
+  rvProgram2D plain;
+  rvProgram3D solid;
+  rvFillColorProgram2D fill;
+  rvTexColorProgram2D color;
+  rvTexAlphaProgram2D alpha;
+  rvTexDepthProgram2D depth;
+  rvTexStencilProgram2D stencil;
+  rvProgram* programs[] = {&plain, &solid, &fill, &color, &alpha, &depth, &stencil};
+  for (rvProgram* p : programs) {
+    p->Bind();
+    EXPECT_NE(p->m_program, 0u) << ShaderErrorLog();
+    EXPECT_TRUE(ShaderErrorLog().empty()) << ShaderErrorLog();
+    p->Unbind();
+  }
+}
+
+TEST_F(ShippedShadersTest, EveryFragmentFileBuildsWithBothVertexStages) {
+  ASSERT_TRUE(m_sources.count("shader/quad.vs"));
+  int fragments = 0;
+  for (const auto& [path, text] : m_sources) {
+    if (!Is(path, ".fs")) continue;
+    ++fragments;
+    // With the shipped vertex file and with the built-in one.
+    for (const char* vertex : {m_sources["shader/quad.vs"].c_str(), static_cast<const char*>(nullptr)}) {
+      EffectProgram p;
+      p.m_stages[StageVertex].source = vertex;
+      p.m_stages[StageFragment].source = text.c_str();
+      glClearColor(0, 0, 0, 1);
+      glClear(GL_COLOR_BUFFER_BIT);
+      p.Bind();
+      ASSERT_NE(p.m_program, 0u) << path << (vertex ? " with quad.vs" : "") << "\n" << ShaderErrorLog();
+      p.DrawFull(0);
+      p.Unbind();
+      EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR)) << path;
+    }
+  }
+  EXPECT_GE(fragments, 4);
+}
+
+TEST_F(ShippedShadersTest, SampleShadersCoverTheFourSourceForms) {
+  std::map<uint8_t, std::string> forms;
+  for (const auto& [path, text] : m_sources) {
+    if (!Is(path, ".fs")) continue;
+    EffectProgram p;
+    p.m_stages[StageFragment].source = text.c_str();
+    ASSERT_TRUE(p.Link()) << path << "\n" << ShaderErrorLog();
+    forms[p.m_stages[StageFragment].format] = path;
+    EXPECT_FALSE(p.m_stages[StageFragment].includes.empty() && text.find("#include") != std::string::npos) << path;
+  }
+  for (uint8_t form : {ShaderFormatOwn, ShaderFormatShadertoy, ShaderFormatBonzomatic, ShaderFormatRaw}) {
+    EXPECT_TRUE(forms.count(form)) << "no sample shader in form " << int(form);
+  }
+}
+
+TEST_F(ShippedShadersTest, PlasmaParametersBecomeEffectAttributes) {
+  EffectProgram p;
+  p.m_stages[StageFragment].source = m_sources["shader/plasma.fs"].c_str();
+  ASSERT_TRUE(p.Link()) << ShaderErrorLog();
+  struct Case {
+    const char* name;
+    int type;
+  } cases[] = {{"Speed", AttrFloat}, {"Scale", AttrFloat}, {"Tint", AttrRGB}, {"Glow", AttrRGBS}, {"Bands", AttrInt}};
+  for (const Case& c : cases) {
+    AttributeDesc* a = p.desc.FindAttribute(c.name);
+    ASSERT_NE(a, nullptr) << c.name;
+    EXPECT_EQ(a->m_type, c.type) << c.name;
+  }
+  EXPECT_EQ(p.desc.FindAttribute("Bands")->Value<int>(&p), 3);
+  EXPECT_EQ(p.m_constantUniformCount, 1);
+}
+
+}  // namespace
