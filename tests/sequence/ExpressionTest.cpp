@@ -185,6 +185,19 @@ TEST(ExpressionDialect, FunctionsInFloat) {
       {"roundn(1.23456, 2)", std::round(1.23456f * 100.0f) / 100.0f},
       {"deg2rad(180)", 180.0f * (kPi / 180.0f)},
       {"inrange(0, x, 2)", 1.0f},
+      {"inrange(0, x, 1)", 0.0f},
+      {"iclamp(1, 1.4, 2)", 1.0f},  // pushed out to the nearer bound
+      {"iclamp(1, 1.6, 2)", 2.0f},
+      {"iclamp(1, 3, 2)", 3.0f},
+      {"mand(1, x, 0)", 0.0f},
+      {"mand(1, x, -1)", 1.0f},
+      {"mor(0, 0, x)", 1.0f},
+      {"mor(0, 0)", 0.0f},
+      {"nequal(1, 2)", 1.0f},
+      {"deg2grad(90)", 90.0f * (10.0f / 9.0f)},
+      {"sinc(0)", 1.0f},
+      {"sinc(x)", std::sin(x) / x},
+      {"ncdf(0)", 0.5f},
       {"sqrt(-1)", std::numeric_limits<float>::quiet_NaN()},
   });
 }

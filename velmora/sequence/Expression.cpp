@@ -34,7 +34,7 @@ enum Op : uint8_t {
   OpNeg, OpNot,
   // One-argument functions.
   OpAbs, OpAcos, OpAcosh, OpAsin, OpAsinh, OpAtan, OpAtanh, OpCeil, OpCos, OpCosh,
-  OpCot, OpCsc, OpDeg2Rad, OpErf, OpErfc, OpExp, OpExpm1, OpFloor, OpFrac, OpLog,
+  OpCot, OpCsc, OpDeg2Rad, OpDeg2Grad, OpGrad2Deg, OpErf, OpErfc, OpExp, OpExpm1, OpFloor, OpFrac, OpLog,
   OpLog10, OpLog1p, OpLog2, OpNcdf, OpRad2Deg, OpRound, OpSec, OpSgn, OpSin, OpSinc,
   OpSinh, OpSqrt, OpTan, OpTanh, OpTrunc,
   // Two arguments.
@@ -42,7 +42,7 @@ enum Op : uint8_t {
   // Three arguments: (low, value, high).
   OpClamp, OpIclamp, OpInrange,
   // Any number of arguments, at least one.
-  OpMin, OpMax, OpAvg, OpSum, OpProd,
+  OpMin, OpMax, OpAvg, OpSum, OpProd, OpMand, OpMor,
   OpCount
 };
 
@@ -59,7 +59,8 @@ const FunctionInfo kFunctions[] = {
     {"asin", OpAsin, 1},       {"asinh", OpAsinh, 1},     {"atan", OpAtan, 1},
     {"atanh", OpAtanh, 1},     {"ceil", OpCeil, 1},       {"cos", OpCos, 1},
     {"cosh", OpCosh, 1},       {"cot", OpCot, 1},         {"csc", OpCsc, 1},
-    {"deg2rad", OpDeg2Rad, 1}, {"erf", OpErf, 1},         {"erfc", OpErfc, 1},
+    {"deg2rad", OpDeg2Rad, 1}, {"deg2grad", OpDeg2Grad, 1}, {"grad2deg", OpGrad2Deg, 1},
+    {"erf", OpErf, 1},         {"erfc", OpErfc, 1},
     {"exp", OpExp, 1},         {"expm1", OpExpm1, 1},     {"floor", OpFloor, 1},
     {"frac", OpFrac, 1},       {"log", OpLog, 1},         {"log10", OpLog10, 1},
     {"log1p", OpLog1p, 1},     {"log2", OpLog2, 1},       {"ncdf", OpNcdf, 1},
@@ -69,10 +70,12 @@ const FunctionInfo kFunctions[] = {
     {"tanh", OpTanh, 1},       {"trunc", OpTrunc, 1},     {"atan2", OpAtan2, 2},
     {"hypot", OpHypot, 2},     {"logn", OpLogn, 2},       {"root", OpRoot, 2},
     {"roundn", OpRoundn, 2},   {"equal", OpEqual, 2},     {"not_equal", OpNotEqual, 2},
+    {"nequal", OpNotEqual, 2},
     {"pow", OpPow, 2},         {"mod", OpMod, 2},         {"clamp", OpClamp, 3},
     {"iclamp", OpIclamp, 3},   {"inrange", OpInrange, 3}, {"min", OpMin, -1},
     {"max", OpMax, -1},        {"avg", OpAvg, -1},        {"sum", OpSum, -1},
-    {"mul", OpProd, -1},       {"not", OpNot, 1},
+    {"mul", OpProd, -1},       {"mand", OpMand, -1},      {"mor", OpMor, -1},
+    {"not", OpNot, 1},
 };
 
 const FunctionInfo* FindFunction(std::string_view name) {
@@ -160,6 +163,8 @@ float ApplyOp(Op op, const float* a, int n) {
     case OpLog2: return std::log2(a[0]);
     case OpNcdf: return 0.5f * std::erfc(-a[0] / std::sqrt(2.0f));
     case OpRad2Deg: return a[0] * (180.0f / kPi);
+    case OpDeg2Grad: return a[0] * (10.0f / 9.0f);
+    case OpGrad2Deg: return a[0] * (9.0f / 10.0f);
     case OpRound: return std::round(a[0]);  // halves away from zero
     case OpSec: return 1.0f / std::cos(a[0]);
     case OpSgn: return a[0] > 0.0f ? 1.0f : (a[0] < 0.0f ? -1.0f : 0.0f);
@@ -205,6 +210,13 @@ float ApplyOp(Op op, const float* a, int n) {
       float r = a[0];
       for (int i = 1; i < n; ++i) r *= a[i];
       return r;
+    }
+    case OpMand:
+    case OpMor: {  // every / any argument true
+      const bool all = op == OpMand;
+      for (int i = 0; i < n; ++i)
+        if (Truth(a[i]) != all) return Bool(!all);
+      return Bool(all);
     }
     default: return std::numeric_limits<float>::quiet_NaN();
   }
