@@ -12,6 +12,7 @@
 #include "render/GpuBuffer.h"
 #include "render/RenderTarget.h"
 #include "render/rvProgram.h"
+#include "sequence/rvSequence.h"
 #include "support/GLFixture.h"
 #include "support/LogCapture.h"
 
@@ -380,6 +381,50 @@ TEST_F(ProgramTest, TimeAndResolutionComeFromTheEffectAndTheViewport) {
   program.Unbind();
   g_pCurrentFx = nullptr;
   EXPECT_TRUE(PixelNear(At(0.5f, 0.5f), {153, 64, 64, 255}));
+}
+
+TEST_F(ProgramTest, TimeSourcesWalkTheOwnerChain) {
+  // outer sequence (12 s) holds `nest`, whose nested sequence (7 s) holds
+  // `inner`; `loose` belongs to no sequence.
+  rvSequence outer(0), nested(0);
+  outer.m_time = 12.0f;
+  nested.m_time = 7.0f;
+  fxBase nest(fxBase::GetClassDesc()), inner(fxBase::GetClassDesc()), loose(fxBase::GetClassDesc());
+  nest.m_owner = &outer;
+  nest.m_localTime = 4.0f;
+  nested.m_ownerFx = &nest;
+  inner.m_owner = &nested;
+  inner.m_localTime = 2.0f;
+  loose.m_localTime = 3.0f;
+  struct Case {
+    fxBase* current;
+    int source;
+    float want;
+  } cases[] = {
+      {&inner, TimeSourceEffect, 2.0f},         {&inner, TimeSourceSequence, 7.0f},
+      {&inner, TimeSourceOuterSequence, 12.0f}, {&nest, TimeSourceOuterSequence, 12.0f},
+      {&nest, TimeSourceSequence, 12.0f},       {&loose, TimeSourceSequence, 3.0f},
+      {&loose, TimeSourceOuterSequence, 3.0f},  {nullptr, TimeSourceEffect, 0.0f},
+      {nullptr, TimeSourceSequence, 0.0f},      {&inner, 7, 0.0f},
+  };
+  rvProgram2D program;
+  program.m_timeOffset = 0.5f;
+  for (const Case& c : cases) {
+    g_pCurrentFx = c.current;
+    program.m_timeSource = c.source;
+    EXPECT_FLOAT_EQ(program.ProgramTime(), c.want + 0.5f) << "source " << c.source;
+  }
+  g_pCurrentFx = nullptr;
+  nest.m_owner = nullptr;  // `nest` becomes the owner of a sequence with no owner
+  g_pCurrentFx = &inner;
+  program.m_timeSource = TimeSourceOuterSequence;
+  EXPECT_FLOAT_EQ(program.ProgramTime(), 4.5f);
+  g_pCurrentFx = nullptr;
+
+  program.m_timeSource = TimeSourceWallClock;
+  const float a = program.ProgramTime();
+  EXPECT_GT(a, 0.5f);
+  EXPECT_GE(program.ProgramTime(), a);
 }
 
 TEST_F(ProgramTest, ShaderThatDoesNotCompileDrawsNothingAndLogs) {
