@@ -328,3 +328,31 @@ TEST_F(VectorDisplayTest, GlowDotTextureIsSharedByEveryDisplay) {
   EXPECT_EQ(texels[(32 * 64 + 16) * 4 + 3], 15);  // 255 x 16^-1, cut
   EXPECT_EQ(texels[0], 255);
 }
+
+TEST_F(VectorDisplayTest, RepeatedPointDoesNotBlankItsNeighbours) {
+  SetUpDisplay(0.0f);
+  const struct {
+    std::vector<glm::vec2> points;
+  } cases[] = {
+      {{{-0.5f, 0.0f}, {0.0f, 0.0f}, {0.0f, 0.0f}, {0.5f, 0.0f}}},
+      {{{-0.5f, 0.0f}, {-0.5f, 0.0f}, {0.0f, 0.0f}, {0.5f, 0.0f}, {0.5f, 0.0f}}},
+  };
+  for (const auto& c : cases) {
+    StartFrame(0);
+    m_display->m_settings.currentColor = glm::vec4(1, 1, 1, 1);
+    m_display->MoveTo(c.points[0].x, c.points[0].y, 0.0f);
+    for (size_t i = 1; i < c.points.size(); ++i) m_display->LineTo(c.points[i].x, c.points[i].y, 0.0f);
+    m_display->EndLine();
+    m_display->Flush();
+    EXPECT_GT(Red(48, 64), 100) << c.points.size();  // first half
+    EXPECT_GT(Red(80, 64), 100) << c.points.size();  // second half
+  }
+  // A strip that never moves is a dot where it stands.
+  StartFrame(0);
+  m_display->MoveTo(0.0f, 0.0f, 0.0f);
+  m_display->LineTo(0.0f, 0.0f, 0.0f);
+  m_display->EndLine();
+  m_display->Flush();
+  EXPECT_GT(Red(64, 64), 100);
+  EXPECT_EQ(Red(64, 80), 0);
+}
