@@ -93,7 +93,7 @@ class fxBase {
 
   ClassDesc* m_classDesc;
   rvSequence* m_owner;
-  int m_state;
+  int m_state;  // FxState; -1 while the base is being constructed or destroyed
   std::string m_name;
   int m_start;  // frames
   int m_end;    // frames, exclusive
