@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include <glm/gtc/matrix_transform.hpp>
+#include <stb/stb_image_write.h>
 
 #include "core/AppLog.h"
 #include "effects/fxBase.h"
@@ -15,6 +16,8 @@
 #include "sequence/rvSequence.h"
 #include "support/GLFixture.h"
 #include "support/LogCapture.h"
+#include "support/TestPack.h"
+#include "Loader/AssetPath.h"
 
 namespace {
 
@@ -276,6 +279,49 @@ TEST_F(ProgramTest, TexturedFullPassKeepsTheTextureAspect) {
   glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
   EXPECT_EQ(bound, 0);
   glDeleteTextures(1, &tex);
+}
+
+// A PNG of w x h: the top row red, every other row blue.
+std::string TopRowRedPng(int w, int h) {
+  std::vector<uint8_t> rgba(static_cast<size_t>(w) * h * 4, 0);
+  for (int i = 0; i < w * h; ++i) {
+    const bool top = i < w;
+    rgba[i * 4 + 0] = top ? 255 : 0;
+    rgba[i * 4 + 2] = top ? 0 : 255;
+    rgba[i * 4 + 3] = 255;
+  }
+  std::string png;
+  stbi_write_png_to_func(
+      [](void* context, void* data, int size) { static_cast<std::string*>(context)->append((char*)data, size); },
+      &png, w, h, 4, rgba.data(), w * 4);
+  return png;
+}
+
+TEST_F(ProgramTest, TextureFileShowsUprightWithItsSize) {
+  TempDir dir;
+  ASSERT_TRUE(BuildPack(dir, {{"Data/img/rows.png", TopRowRedPng(8, 4)}}));
+  EnterDir(dir);
+  SetDataDirectory("Data");
+  rvTexColorProgram2D program;
+  program.SetTexture("img/rows.png");
+  EXPECT_EQ(program.m_texWidth, 8);
+  EXPECT_EQ(program.m_texHeight, 4);
+  program.m_textureSlot.m_filter = 0;  // nearest: rows stay sharp
+  program.Bind();
+  program.DrawFull(RECT_KEEP_ASPECT_H);  // 8 x 4 over a square: a centred band of half the height
+  program.Unbind();
+  EXPECT_TRUE(PixelNear(At(0.5f, 0.3f), {255, 0, 0, 255}));  // the image's top row at the top
+  EXPECT_TRUE(PixelNear(At(0.5f, 0.6f), {0, 0, 255, 255}));
+  EXPECT_TRUE(PixelNear(At(0.5f, 0.1f), {0, 0, 0, 255}));
+  EXPECT_TRUE(PixelNear(At(0.5f, 0.9f), {0, 0, 0, 255}));
+
+  program.SetTexture("img/missing.png");
+  EXPECT_EQ(program.m_texWidth, 0);
+  Clear();
+  program.Bind();
+  program.DrawFull(0);
+  program.Unbind();
+  EXPECT_TRUE(PixelNear(At(0.5f, 0.5f), {0, 0, 0, 255}));
 }
 
 TEST_F(ProgramTest, TexturedFullPassWithoutTextureSizeDrawsNothing) {
