@@ -187,11 +187,7 @@ int KeyFrameDriver::MoveKey(int index, float time, float value) {
 // ---------------------------------------------------------------------------
 
 void KeyFrameDriver::DrawEditor() {
-  bool sort = false;
-  if (ImGui::Button("Create Key")) {
-    SetKeyAtCurrentTime();
-    sort = true;
-  }
+  if (ImGui::Button("Create Key")) SetKeyAtCurrentTime();
   ImGui::Combo("##Interpo", &_eInterpolation, g_KeyInterpolationNames, InterpCount);
 
   auto paramRow = [this](const char* name, int p) {
@@ -210,7 +206,11 @@ void KeyFrameDriver::DrawEditor() {
 
   float lo = 0.0f, hi = 0.0f;
   const bool ranged = GetAttribute() && GetAttribute()->GetRange(lo, hi);
+  // Deletions and time edits change the list, so they wait until the rows
+  // are drawn.
   int deleteIndex = -1;
+  int movedIndex = -1;
+  float movedTime = 0.0f;
   if (ImGui::BeginTable("##keys", 2)) {
     ImGui::TableSetupColumn("TimeFx");
     ImGui::TableSetupColumn("Value");
@@ -223,7 +223,14 @@ void KeyFrameDriver::DrawEditor() {
       if (ImGui::SmallButton("\xEE\x85\x8C")) deleteIndex = static_cast<int>(i);  // U+E14C
       if (ImGui::IsItemHovered()) ImGui::SetTooltip("Delete key");
       ImGui::SameLine();
-      if (ImGui::InputFloat("##time", &key.time)) sort = true;
+      // A typed time is taken on Enter and goes through MoveKey, so key
+      // times stay whole frames and unique; taking every keystroke would
+      // delete any key the half-typed number passes over.
+      float time = key.time;
+      if (ImGui::InputFloat("##time", &time, 0.0f, 0.0f, "%.3f", ImGuiInputTextFlags_EnterReturnsTrue)) {
+        movedIndex = static_cast<int>(i);
+        movedTime = time;
+      }
       ImGui::TableNextColumn();
       if (ranged)
         ImGui::SliderFloat("##float", &key.value, lo, hi, "%.3f");
@@ -233,6 +240,6 @@ void KeyFrameDriver::DrawEditor() {
     }
     ImGui::EndTable();
   }
-  DeleteKey(deleteIndex);
-  if (sort) SortKeys();
+  if (movedIndex >= 0) MoveKey(movedIndex, movedTime, _aKeys[movedIndex].value);
+  else DeleteKey(deleteIndex);
 }
