@@ -128,6 +128,33 @@ TEST(Polyline, StyleComesFromSourcesElseOwnValues) {
   EXPECT_FLOAT_EQ(g.m_lines.data()[0].thickness, 1.5f);
 }
 
+TEST(Polyline, AddCubicFlattensWithinTheTolerance) {
+  const struct {
+    glm::vec2 p[4];
+    float tolerance;
+    size_t minAdded, maxAdded;  // points added after the start
+  } cases[] = {
+      {{{0, 0}, {1, 0}, {2, 0}, {3, 0}}, 0.0f, 1, 1},        // straight: its end point only
+      {{{0, 0}, {0, 10}, {10, 10}, {10, 0}}, 0.5f, 4, 64},   // an arch
+      {{{0, 0}, {0, 10}, {10, 10}, {10, 0}}, 0.01f, 16, 4096},
+      {{{5, 5}, {5, 5}, {5, 5}, {5, 5}}, 0.0f, 1, 1},        // a point
+  };
+  for (const auto& c : cases) {
+    Polyline p;
+    p.AddPoint(glm::vec3(c.p[0], 0.0f));
+    p.AddCubic(c.p[0].x, c.p[0].y, c.p[1].x, c.p[1].y, c.p[2].x, c.p[2].y, c.p[3].x, c.p[3].y, c.tolerance, 0);
+    const size_t added = p.m_points.size() - 1;
+    EXPECT_GE(added, c.minAdded) << c.tolerance;
+    EXPECT_LE(added, c.maxAdded) << c.tolerance;
+    if (added > 0) EXPECT_EQ(p.m_points.back(), glm::vec3(c.p[3], 0.0f));
+    // Every point lies on the curve's side of the chord, inside its hull.
+    for (const glm::vec3& q : p.m_points) {
+      EXPECT_GE(q.y, -1e-4f);
+      EXPECT_LE(q.y, 10.0f);
+    }
+  }
+}
+
 TEST(Polyline, PointAtLengthInterpolatesAlongSegments) {
   Polyline p = MakeLine({{0, 0, 0}, {2, 0, 0}, {2, 3, 0}});
   p.m_color = glm::vec4(0.1f, 0.2f, 0.3f, 1.0f);

@@ -18,6 +18,12 @@ class Polyline {
  public:
   // Building.
   void AddPoint(const glm::vec3& p);
+  // Appends the cubic Bezier from (x0, y0) to (x3, y3), z = 0, flattened by
+  // halving until the curve's midpoint lies within `tolerance` of the chord
+  // (the start point is not added). Pieces still curved past depth 12 add
+  // nothing, so a tolerance of 0 keeps exactly straight pieces only.
+  void AddCubic(float x0, float y0, float x1, float y1, float x2, float y2, float x3, float y3, float tolerance,
+                int depth);
   bool BoxIsEmpty() const { return m_boxMin.x > m_boxMax.x || m_boxMin.y > m_boxMax.y; }
 
   // Effective values: the sources when set, else the own ones.
