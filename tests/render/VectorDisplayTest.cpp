@@ -356,3 +356,55 @@ TEST_F(VectorDisplayTest, RepeatedPointDoesNotBlankItsNeighbours) {
   EXPECT_GT(Red(64, 64), 100);
   EXPECT_EQ(Red(64, 80), 0);
 }
+
+TEST_F(VectorDisplayTest, ImportAndExportModesComposeThePass) {
+  SetUpDisplay(0.0f);
+  const struct {
+    int importColor, exportColor;
+    Rgba8 far;  // a pixel the line does not reach, over a target of (0, 0, 64, 255)
+  } cases[] = {
+      {0, 1, {0, 0, 64, 255}},   // Add: the empty pass adds nothing
+      {1, 1, {0, 0, 128, 255}},  // Add of an imported copy doubles the target
+      {1, 2, {0, 0, 64, 255}},   // Max of the target with itself
+      {1, 0, {0, 0, 64, 255}},   // Copy of the copy
+      {0, 0, {0, 0, 0, 0}},      // Copy of the empty pass, alpha included
+      {0, 3, {0, 0, 64, 255}},   // Alpha: the empty pass is transparent
+  };
+  for (const auto& c : cases) {
+    m_display->m_settings.importColor = c.importColor;
+    m_display->m_settings.exportColor = c.exportColor;
+    StartFrame(0, glm::vec4(0, 0, 64.0f / 255.0f, 1));
+    HorizontalLine();
+    m_display->Flush();
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, m_fbo);
+    EXPECT_TRUE(PixelNear(ReadPixel(4, 4), c.far, 1)) << c.importColor << " " << c.exportColor;
+    // The pass holds colour x profile; "Alpha" weighs it by the profile again.
+    EXPECT_GT(ReadPixel(64, 64)[0], 50) << c.importColor << " " << c.exportColor;
+  }
+}
+
+TEST_F(VectorDisplayTest, GlowCaptureCompositesWhatWasDrawnInside) {
+  const struct {
+    float brightness;
+    bool glowOutside;
+  } cases[] = {{0.0f, false}, {1.0f, true}};
+  ASSERT_EQ(m_display->Setup(), 0);
+  for (const auto& c : cases) {
+    m_display->m_settings.colorBrightness = c.brightness;
+    StartFrame(0);
+    const GLuint previous = m_display->BeginPass();
+    EXPECT_EQ(previous, m_fbo);
+    // Whatever the caller draws lands in the pass: here a red square.
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(56, 56, 16, 16);
+    glClearColor(1, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glDisable(GL_SCISSOR_TEST);
+    m_display->EndPass(previous);
+    GLint bound = 0;
+    glGetIntegerv(GL_FRAMEBUFFER_BINDING, &bound);
+    EXPECT_EQ(GLuint(bound), m_fbo);
+    EXPECT_GT(Red(64, 64), 250) << c.brightness;
+    EXPECT_EQ(Red(64, 78) > 0, c.glowOutside) << c.brightness;
+  }
+}
