@@ -408,3 +408,40 @@ TEST_F(VectorDisplayTest, GlowCaptureCompositesWhatWasDrawnInside) {
     EXPECT_EQ(Red(64, 78) > 0, c.glowOutside) << c.brightness;
   }
 }
+
+TEST_F(VectorDisplayTest, FlushClampsAndOrdersTheSettings) {
+  SetUpDisplay(0.0f);
+  m_display->m_settings.decaySteps = 40.0f;
+  m_display->m_settings.fogZ = glm::vec2(1000.0f, 500.0f);
+  m_display->m_settings.thickness = glm::vec2(0.8f, 0.8f);
+  StartFrame(0);
+  HorizontalLine();
+  m_display->Flush();
+  EXPECT_EQ(m_display->m_settings.decaySteps, 32.0f);
+  EXPECT_EQ(m_display->m_settings.fogZ, glm::vec2(500.0f, 1000.0f));
+  EXPECT_EQ(m_display->m_settings.thickness, glm::vec2(0.8f, 0.8f + 0.0001f));
+}
+
+TEST_F(VectorDisplayTest, EarlierFramesVanishWithOneStepOrAfterAResize) {
+  const struct {
+    float steps;
+    bool resize;
+    bool earlierShows;
+  } cases[] = {{4.0f, false, true}, {1.0f, false, false}, {0.0f, false, false}, {4.0f, true, false}};
+  for (const auto& c : cases) {
+    vector_display::Destroy(m_display);
+    ASSERT_EQ(vector_display::Create("T.vector", float(kSize), float(kSize), &m_display), 0);
+    g_pCurrentVectorDisplay = m_display;
+    SetUpDisplay(0.0f);
+    m_display->m_settings.decaySteps = c.steps;
+    StartFrame(1);
+    HorizontalLine();
+    m_display->Flush();
+    if (c.resize) m_display->Resize(kSize, kSize);
+    StartFrame(2);
+    m_display->MoveTo(-0.9f, -0.9f, 0.0f);
+    m_display->EndLine();
+    m_display->Flush();
+    EXPECT_EQ(Red(64, 64) > 0, c.earlierShows) << c.steps << " " << c.resize;
+  }
+}
