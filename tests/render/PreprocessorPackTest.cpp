@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "Loader/AssetPath.h"
+#include "Loader/rvLoader.h"
 #include "core/ClassDesc.h"
 #include "render/rvProgram.h"
 #include "support/GLFixture.h"
@@ -98,6 +99,23 @@ TEST_F(PreprocessorPackTest, MissingIncludeIsLoggedAndFailsTheStage) {
   p.DrawFull(0);
   p.Unbind();
   EXPECT_TRUE(PixelNear(ReadPixel(16, 16), {0, 0, 0, 0}));
+}
+
+TEST_F(PreprocessorPackTest, LoadingScreenBuildsDuringAnIncludeKeepTheirOwnLog) {
+  // The include read draws a loading frame, whose fill and present programs
+  // are built there for the first time, in the middle of this build.
+  rvLoader::s_loadingWindow = Window();
+  EffectProgram p;
+  // The vertex stage fails first, so the log holds text when the read comes.
+  p.m_stages[StageVertex].source = "SHADER_HEADER\nvoid main() { gl_Position = vec4(nothing); }\n";
+  p.m_stages[StageFragment].source =
+      "SHADER_HEADER\nout vec4 c;\n#include \"shader/bad.glsl\"\nvoid main() { c = vec4(Broken()); }\n";
+  EXPECT_FALSE(p.Link());
+  rvLoader::s_loadingWindow = nullptr;
+  EXPECT_NE(FillColorProgram().m_program, 0u) << "the loading frame was drawn";
+  EXPECT_EQ(ShaderErrorLog().rfind("Vertex Shader:\nERROR: ", 0), 0u) << ShaderErrorLog();
+  EXPECT_NE(ShaderErrorLog().find("Fragment Shader:\nERROR: "), std::string::npos) << ShaderErrorLog();
+  EXPECT_NE(ShaderErrorLog().find("[shader/bad.glsl] Line 3"), std::string::npos) << ShaderErrorLog();
 }
 
 TEST_F(PreprocessorPackTest, UnknownFormIsReportedWithTheStageTitle) {

@@ -147,9 +147,32 @@ int rvProgram::Location(const char* name) const {
 
 void rvProgram::Build() { Link(); }
 
+namespace {
+
+// A build can start inside another: an include read ticks the loading screen,
+// whose programs build on their first frame. The inner build gets a log of
+// its own and hands the outer one back untouched.
+class NestedBuildGuard {
+ public:
+  NestedBuildGuard() {
+    if (s_depth++ > 0) m_outer.swap(ShaderErrorLog());
+    ShaderErrorLog().clear();
+  }
+  ~NestedBuildGuard() {
+    if (--s_depth > 0) m_outer.swap(ShaderErrorLog());
+  }
+
+ private:
+  static int s_depth;
+  std::string m_outer;
+};
+int NestedBuildGuard::s_depth = 0;
+
+}  // namespace
+
 bool rvProgram::Link() {
+  NestedBuildGuard guard;
   m_dirtyStages = 0x3F;
-  ShaderErrorLog().clear();
   if (m_program != 0) glDeleteProgram(m_program);
   m_program = 0;
   for (int i = 0; i < StageCount; ++i) CompileStage(i);
