@@ -5,7 +5,10 @@
 
 #include "core/ClassDesc.h"
 #include "effects/fxBase.h"
+#include "effects/fxBuffer.h"
 #include "effects/fxDemoGlobalParams.h"
+#include "effects/fxMusic.h"
+#include "effects/fxShader.h"
 
 ClassRegistry& GetClassRegistry() {
   static ClassRegistry registry = [] {
@@ -20,6 +23,13 @@ ClassRegistry& GetClassRegistry() {
 void BuildClassRegistry(ClassRegistry& registry) {
   RegisterClassDesc(registry, fxBase::RegisterAttributes());
   RegisterClassDesc(registry, fxDemoGlobalParams::RegisterAttributes());
+  RegisterClassDesc(registry, fxMusic::RegisterAttributes());
+  RegisterClassDesc(registry, fxMusicReference::RegisterAttributes());
+  RegisterClassDesc(registry, fxBufferDisplay::RegisterAttributes());
+  RegisterClassDesc(registry, fxBufferDefault::RegisterAttributes());
+  RegisterClassDesc(registry, fxBufferStencil::RegisterAttributes());
+  RegisterClassDesc(registry, fxShaderBase::RegisterAttributes());
+  RegisterClassDesc(registry, fxShader::GetClassDesc());
 }
 
 void RegisterClassDesc(ClassRegistry& registry, ClassDesc* desc) {
