@@ -168,7 +168,8 @@ bool rvpersist::RemoveMember(const std::string& key, const void* address) {
 void rvpersist::Load(const Json::Value& obj) {
   if (!obj.isObject()) return;
   for (const PersistMember& m : m_members) LoadMember(m, obj);
-  // Children of each kind count their index on from the previous ones.
+  // Child objects take consecutive elements of their keys' arrays; the
+  // elements of all child arrays share one running index.
   Json::ArrayIndex i = 0;
   for (rvpersist* child : m_children) {
     const Json::Value& a = obj[child->m_name];
