@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/ScreenRecorder.h"
+#include "support/PlayerRun.h"
 #include "support/LogCapture.h"
 #include "support/TestPack.h"
 
@@ -221,4 +222,27 @@ TEST(ScreenRecorder, OverlappingRecordersKeepEachOthersRegistrations) {
   second._ve._nFps = 60;
   LoadScreenRecorderConfig();
   EXPECT_EQ(second._ve._nFps, 24);
+}
+
+TEST(ScreenRecorder, PlayerRunsOnWithBrokenSettingsFiles) {
+  const struct {
+    const char* text;
+    const char* logged;
+  } cases[] = {
+      {R"({"ScreenRecorderConfig": {"_ve._nFps": 3)", "is not valid JSON"},
+      {R"([1, 2, 3])", "the root is not an object"},
+      {R"({"ScreenRecorderConfig": {"_ve._nFps": "fast", "bCheckBox_LockFPS": {}}})",
+       "[persist] ScreenRecorderConfig: \"_ve._nFps\" has a value of the wrong type"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    TempDir dir;
+    ASSERT_TRUE(BuildPack(dir, {{"Data/seq/_DemoFull_.seq", "{ \"Items\" : [] }"}}));
+    WriteConfig(dir, c.text);
+    PlayerOptions options;
+    options.args = {"-640x480"};
+    const PlayerResult run = RunPlayer(dir.Path(), options);
+    EXPECT_EQ(run.exitCode, 0) << run.log;
+    EXPECT_NE(run.log.find(c.logged), std::string::npos) << run.log;
+  }
 }
