@@ -146,7 +146,9 @@ TEST(Polyline, AddCubicFlattensWithinTheTolerance) {
     const size_t added = p.m_points.size() - 1;
     EXPECT_GE(added, c.minAdded) << c.tolerance;
     EXPECT_LE(added, c.maxAdded) << c.tolerance;
-    if (added > 0) EXPECT_EQ(p.m_points.back(), glm::vec3(c.p[3], 0.0f));
+    if (added > 0) {
+      EXPECT_EQ(p.m_points.back(), glm::vec3(c.p[3], 0.0f));
+    }
     // Every point lies on the curve's side of the chord, inside its hull.
     for (const glm::vec3& q : p.m_points) {
       EXPECT_GE(q.y, -1e-4f);
