@@ -27,6 +27,7 @@
 #include "core/ScreenRecorder.h"
 #include "effects/fxBase.h"
 #include "render/RenderTarget.h"
+#include "render/TextureImage.h"
 #include "sequence/ClassRegistry.h"
 #include "sequence/rvSequence.h"
 
@@ -226,4 +227,5 @@ void Application::Run(const AppConfig& config) {
       glfwSetWindowShouldClose(g_mainWindow, GLFW_TRUE);
   }
   sequence.Clear();
+  TextureImage::ReleaseAll();
 }
