@@ -39,6 +39,17 @@ void ShapeNode::Destroy() {
 // Sources and transforms
 // ---------------------------------------------------------------------------
 
+namespace {
+
+void CopyMatrixDown(ShapeNode* node, const glm::mat4 m) {
+  node->matrix = m;
+  node->m_pExternalTransform = nullptr;
+  node->m_ownMatrix = 1;
+  for (ShapeNode* c : node->m_children) CopyMatrixDown(c, m);
+}
+
+}  // namespace
+
 void ShapeNode::SetColor(const glm::vec4& rgba) {
   for (Polyline* p : m_polylines) {
     p->m_color = rgba;
@@ -71,17 +82,8 @@ void ShapeNode::SetMatrixFrom(rvTransform* transform, bool update) {
   if (!transform) return;
   if (update) transform->Update();
   // Read the matrix once: the transform may be this node, whose matrix the
-  // walk below overwrites with the same value.
-  const glm::mat4 m = transform->matrix;
-  struct Walk {
-    static void Apply(ShapeNode* node, const glm::mat4& m) {
-      node->matrix = m;
-      node->m_pExternalTransform = nullptr;
-      node->m_ownMatrix = 1;
-      for (ShapeNode* c : node->m_children) Apply(c, m);
-    }
-  };
-  Walk::Apply(this, m);
+  // walk overwrites with the same value.
+  CopyMatrixDown(this, transform->matrix);
 }
 
 const rvTransform* ShapeNode::DrawTransform() const {
