@@ -160,6 +160,18 @@ TEST(SvgPathData, EmptyOrPointOnlyDataMakesNoShapeUnlessNamed) {
   ExpectBounds(path.bounds, 0, 0, 0, 0, 0);
 }
 
+TEST(SvgPathData, ALonePointDoesNotStretchTheShapeBounds) {
+  SvgImagePtr image = ParsePathData("M 10 10 L 20 20 Z", "id=\"p\"");
+  const auto paths = Paths(*image->shapes);
+  ASSERT_EQ(paths.size(), 2u);
+  EXPECT_EQ(paths[0]->npts, 1);
+  ExpectBounds(paths[0]->bounds, 0, 0, 0, 0, 0);
+  ExpectBounds(image->shapes->bounds, 10, 10, 20, 20, 1e-6f);
+  // Only lone points: the shape has no extent at all.
+  image = ParsePathData("M 10 10 M 30 30", "id=\"p\"");
+  ExpectBounds(image->shapes->bounds, 0, 0, 0, 0, 0);
+}
+
 TEST(SvgPathData, TheLastDataAttributeWins) {
   SvgImagePtr image = ParseElement("<path d=\"M 0 0 L 1 1\" d=\"M 5 5 L 9 9\"/>");
   ExpectPoints(Knots(*image->shapes->paths), {{5, 5}, {9, 9}}, 1e-6f);

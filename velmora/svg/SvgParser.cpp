@@ -457,8 +457,14 @@ void SvgParser::AddShape() {
 
   shape->paths = plist;
   plist = nullptr;
-  for (SvgPath* path = shape->paths; path; path = path->next)
-    BoundsUnion(shape->bounds, path->bounds, path == shape->paths);
+  // A lone point (the one a named element keeps after "z") has no extent;
+  // its zero box would stretch the shape's bounds to the origin.
+  bool firstBounds = true;
+  for (SvgPath* path = shape->paths; path; path = path->next) {
+    if (path->npts < 4) continue;
+    BoundsUnion(shape->bounds, path->bounds, firstBounds);
+    firstBounds = false;
+  }
 
   struct PaintSource {
     SvgPaint& paint;
