@@ -94,10 +94,10 @@ NoneDriver* CreateDriver(fxBase* fx, uint8_t type, AttributeDesc* attribute);
 // of the editor's icon font); empty text for codes outside 0..7.
 const char* GetDriverIcon(int type);
 
-// Writes v into the attribute's storage inside fx: a float as is; int, frame
-// and enum rounded half away from zero; bool |v| > 0.5. Positive infinity
-// writes nothing, and so does any other type. Shared by Apply and the
-// editors.
+// Writes v into the attribute's storage inside fx: a float as is (NaN
+// included); int, frame and enum rounded half away from zero and saturated
+// to the int range; bool |v| > 0.5. Positive infinity writes nothing, NaN
+// writes nothing but a float, and other types are never written.
 void WriteAttributeValue(fxBase* fx, const AttributeDesc* attribute, float v);
 // The attribute's current value as a float (bool 1 or 0); false for a type
 // with no single number.
