@@ -30,8 +30,6 @@ bool WavePosition(float t, float period, float phase, float& x) {
   return period != 0.0f && std::isfinite(x);
 }
 
-void Separator() { ImGui::Separator(); }
-
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -76,11 +74,11 @@ void SinusDriver::RandomizeTerms() {
 
 void SinusDriver::DrawEditor() {
   ImGui::SliderInt("Count", &_Count, 1, kMaxTerms, "%d");
-  Separator();
+  ImGui::Separator();
   DrawRangeSliders();
   const int count = std::clamp(_Count, 1, kMaxTerms);
   for (int k = 0; k < count; ++k) {
-    Separator();
+    ImGui::Separator();
     char label[16];
     snprintf(label, sizeof(label), "Period%d", k + 1);
     ImGui::SliderFloat(label, &_Period[k], 0.01f, 10.0f, "%.2f", ImGuiSliderFlags_Logarithmic);
@@ -91,7 +89,7 @@ void SinusDriver::DrawEditor() {
       ImGui::SliderFloat(label, &_AmplitudeFactor[k], 0.01f, 1.0f, "%.3f");
     }
   }
-  Separator();
+  ImGui::Separator();
   if (ImGui::Button("Random Values")) RandomizeTerms();
 }
 
