@@ -1,6 +1,7 @@
 // Line segments per second through the vector display: appending strips on
 // the CPU alone, and appending plus the flush (upload, decay history, glow,
-// composite) at 640x480 and 1920x1080. Runs under a hidden GLFW window with
+// composite) at 640x480 and 1920x1080, drawing the current frame only or
+// with the default ten frames of decay. Runs under a hidden GLFW window with
 // a 4.5 core context:  DISPLAY=:N build/bench/bench_vector_display
 #include <benchmark/benchmark.h>
 #include <glad/gl.h>
@@ -38,29 +39,37 @@ void BM_Append(benchmark::State& state) {
 }
 BENCHMARK(BM_Append)->Arg(10000)->Arg(100000);
 
-// A window, a render target with a vector layer and its set-up display.
-class Scene {
- public:
-  bool Open(int width, int height) {
+// One hidden window for the whole run (made on first need): opening and
+// closing GLFW per benchmark is slow and, on a loaded X server, flaky.
+bool GLContext() {
+  static bool ready = [] {
     if (!glfwInit()) return false;
     glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
     glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 4);
     glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 5);
     glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
-    m_window = glfwCreateWindow(64, 64, "bench", nullptr, nullptr);
-    if (!m_window) return false;
-    glfwMakeContextCurrent(m_window);
-    if (!gladLoadGL(glfwGetProcAddress)) return false;
+    GLFWwindow* window = glfwCreateWindow(64, 64, "bench", nullptr, nullptr);
+    if (!window) return false;
+    glfwMakeContextCurrent(window);
+    return gladLoadGL(glfwGetProcAddress) != 0;
+  }();
+  return ready;
+}
+
+// A render target with a vector layer, its set-up display and a colour
+// framebuffer to composite into.
+class Scene {
+ public:
+  bool Open(int width, int height) {
     m_color = new Framebuffer();
     m_color->Create("Bench", width, height, 7);
     m_target.m_vectorFramebuffer = new Framebuffer();
     m_target.m_vectorFramebuffer->Create("Bench.vector", width, height, 7);
     g_pCurrentRenderTarget = &m_target;
     vector_display::Create("Bench.vector", float(width), float(height), &m_display);
-    if (m_display->Setup() != 0) return false;
     g_pCurrentVectorDisplay = m_display;
     m_fbo = m_color->GL()->m_framebuffer;
-    return true;
+    return m_display->Setup() == 0;
   }
   void Close() {
     g_pCurrentVectorDisplay = nullptr;
@@ -68,14 +77,11 @@ class Scene {
     vector_display::Destroy(m_display);
     if (m_target.m_vectorFramebuffer) Framebuffer::Destroy(m_target.m_vectorFramebuffer);
     if (m_color) Framebuffer::Destroy(m_color);
-    if (m_window) glfwDestroyWindow(m_window);
-    glfwTerminate();
   }
   vector_display* Display() const { return m_display; }
   GLuint Fbo() const { return m_fbo; }
 
  private:
-  GLFWwindow* m_window = nullptr;
   RenderTarget m_target;
   Framebuffer* m_color = nullptr;
   vector_display* m_display = nullptr;
@@ -84,13 +90,20 @@ class Scene {
 
 void BM_AppendAndFlush(benchmark::State& state) {
   const int width = int(state.range(0)), height = int(state.range(1)), segments = int(state.range(2));
+  // Decay steps: how many history frames each flush redraws (10 by default).
+  const float steps = float(state.range(3));
+  if (!GLContext()) {
+    state.SkipWithError("no GL 4.5 context (set DISPLAY)");
+    return;
+  }
   Scene scene;
   if (!scene.Open(width, height)) {
-    state.SkipWithError("no GL 4.5 context (set DISPLAY)");
+    state.SkipWithError("the vector display did not set up");
     scene.Close();
     return;
   }
   vector_display* d = scene.Display();
+  d->m_settings.decaySteps = steps;
   int frame = 0;
   for (auto _ : state) {
     glBindFramebuffer(GL_FRAMEBUFFER, scene.Fbo());
@@ -106,10 +119,13 @@ void BM_AppendAndFlush(benchmark::State& state) {
   scene.Close();
 }
 BENCHMARK(BM_AppendAndFlush)
-    ->Args({640, 480, 10000})
-    ->Args({1920, 1080, 10000})
-    ->Args({640, 480, 50000})
-    ->Args({1920, 1080, 50000})
+    ->ArgNames({"w", "h", "segments", "decay"})
+    ->Args({640, 480, 10000, 1})
+    ->Args({1920, 1080, 10000, 1})
+    ->Args({640, 480, 50000, 1})
+    ->Args({1920, 1080, 50000, 1})
+    ->Args({640, 480, 50000, 10})
+    ->Args({1920, 1080, 50000, 10})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
