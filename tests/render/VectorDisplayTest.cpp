@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -444,4 +445,25 @@ TEST_F(VectorDisplayTest, EarlierFramesVanishWithOneStepOrAfterAResize) {
     m_display->Flush();
     EXPECT_EQ(Red(64, 64) > 0, c.earlierShows) << c.steps << " " << c.resize;
   }
+}
+
+TEST_F(VectorDisplayTest, OverLongNamesAreCut) {
+  const struct {
+    const char* name;
+    size_t length;
+  } cases[] = {{nullptr, 1}, {"", 0}, {"Default.vector", 14}};
+  for (const auto& c : cases) {
+    vector_display* d = nullptr;
+    ASSERT_EQ(vector_display::Create(c.name, 64.0f, 64.0f, &d), 0);
+    EXPECT_EQ(std::strlen(d->m_name), c.length);
+    vector_display::Destroy(d);
+    EXPECT_EQ(d, nullptr);
+  }
+  const std::string longName(400, 'n');
+  vector_display* d = nullptr;
+  ASSERT_EQ(vector_display::Create(longName.c_str(), 64.0f, 64.0f, &d), 0);
+  EXPECT_EQ(std::string(d->m_name), longName.substr(0, 254));
+  ASSERT_EQ(d->Setup(), 0);
+  EXPECT_EQ(d->m_glow[1]->m_name, longName.substr(0, 254) + ".glow1");
+  vector_display::Destroy(d);
 }
