@@ -397,7 +397,12 @@ bool rvProgram::Preprocess(int i) {
   if (!SplitShaderSource(stripped, m_fullDemo != 0, split)) return false;
   stage.format = split.format;
   stage.bodyLineOffset = split.bodyLineOffset;
-  if (split.format == ShaderFormatShadertoy) {
+  // The forms' engine uniforms enter the table only where there is a value
+  // area to reserve their words in; a program without one (a plain shader
+  // effect) keeps the declarations and feeds only iTime and iResolution,
+  // instead of failing the build over a table it cannot have.
+  const bool hasTable = m_values != nullptr && m_dwordBudget > 0;
+  if (hasTable && split.format == ShaderFormatShadertoy) {
     AddUniform("iTimeDelta", UniformFloat, SemanticDeltaTime, 1, false);
     AddUniform("iFrame", UniformInt, SemanticFrame, 1, false);
     AddUniform("iFrameRate", UniformFloat, SemanticFrameRate, 1, false);
@@ -406,7 +411,7 @@ bool rvProgram::Preprocess(int i) {
       const std::string name = "iChannel" + std::to_string(unit);
       AddUniform(name.c_str(), UniformSampler2D, SemanticTexture0 + unit, 1, false);
     }
-  } else if (split.format == ShaderFormatBonzomatic) {
+  } else if (hasTable && split.format == ShaderFormatBonzomatic) {
     AddUniform("fGlobalTime", UniformFloat, SemanticTime, 1, false);
     AddUniform("v2Resolution", UniformVec2, SemanticResolution, 1, false);
     AddUniform("texNoise", UniformSampler2D, SemanticTexture0, 1, false);

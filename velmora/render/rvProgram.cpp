@@ -332,10 +332,13 @@ void rvProgram2D::Bind() {
   UploadColor(m_maxColorLocation, m_maxColor);
 }
 
+// Each switch goes back to what Bind found, both ways: a caller that turned
+// one on between Bind and Unbind (a shader effect's blend mode) must not
+// leave it on for whatever draws next.
 void rvProgram2D::RestoreStates() const {
-  if (m_savedDepthTest) glEnable(GL_DEPTH_TEST);
-  if (m_savedBlend) glEnable(GL_BLEND);
-  if (m_savedCullFace) glEnable(GL_CULL_FACE);
+  if (m_savedDepthTest) glEnable(GL_DEPTH_TEST); else glDisable(GL_DEPTH_TEST);
+  if (m_savedBlend) glEnable(GL_BLEND); else glDisable(GL_BLEND);
+  if (m_savedCullFace) glEnable(GL_CULL_FACE); else glDisable(GL_CULL_FACE);
 }
 
 void rvProgram2D::Unbind() {

@@ -1,0 +1,225 @@
+// Shader effects: stage files from the pack, per-instance "|ATTR="
+// parameters, texture units from images and buffer effects, blend modes and
+// broken shaders, checked by readback of the current target.
+#include <gtest/gtest.h>
+
+#include <json/json.h>
+
+#include "effects/fxBuffer.h"
+#include "effects/fxShader.h"
+#include "render/Framebuffer.h"
+#include "render/RenderTarget.h"
+#include "sequence/ClassRegistry.h"
+#include "sequence/rvSequence.h"
+#include "support/GLFixture.h"
+#include "support/LogCapture.h"
+#include "support/TestPack.h"
+
+namespace {
+
+const char* const kColorShader =
+    "SHADER_HEADER\n"
+    "out vec4 fragColor;\n"
+    "uniform vec4 uColor; // |COLOR|ATTR=Color|0.0, 0.5, 1.0, 1.0\n"
+    "void main() { fragColor = uColor; }\n";
+
+const char* const kTextureShader =
+    "SHADER_HEADER\n"
+    "in vec2 TexCoords;\n"
+    "out vec4 fragColor;\n"
+    "uniform sampler2D uTex; // |TEXTURE3|\n"
+    "void main() { fragColor = texture(uTex, TexCoords); }\n";
+
+const char* const kShadertoyShader =
+    "void mainImage(out vec4 fragColor, in vec2 fragCoord)\n"
+    "{ fragColor = vec4(fragCoord.x < iResolution.x * 0.5 ? 1.0 : 0.0, 0.0, 0.0, 1.0); }\n";
+
+const char* const kBrokenShader =
+    "SHADER_HEADER\n"
+    "out vec4 fragColor;\n"
+    "void main() { fragColor = vec4(undeclared, 1.0); }\n";
+
+// A 2 x 2 PNG: red, green / blue, white.
+std::string TinyPng() {
+  TempDir tmp;
+  const std::string path = tmp.Path() + "/t.png";
+  const std::string cmd = "convert -size 2x2 xc:black -fill red -draw 'point 0,0' -fill lime -draw 'point 1,0'"
+                          " -fill blue -draw 'point 0,1' -fill white -draw 'point 1,1' PNG32:'" + path + "'";
+  return std::system(cmd.c_str()) == 0 ? ReadTextFile(path) : std::string();
+}
+
+Json::Value Item(const std::string& cls, const std::string& properties, const std::string& dynamic = "{}") {
+  Json::Value item;
+  Json::CharReaderBuilder builder;
+  std::string errors;
+  const std::string text =
+      "{\"Class\":\"" + cls + "\",\"Properties\":" + properties + ",\"PropertiesDynamic\":" + dynamic + "}";
+  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+  reader->parse(text.data(), text.data() + text.size(), &item, &errors);
+  return item;
+}
+
+class ShaderEffects : public GLTest {
+ protected:
+  void SetUp() override {
+    GLTest::SetUp();
+    ASSERT_TRUE(BuildPack(m_dir, {{"Data/shader/color.fs", kColorShader},
+                                  {"Data/shader/texture.fs", kTextureShader},
+                                  {"Data/shader/toy.fs", kShadertoyShader},
+                                  {"Data/shader/broken.fs", kBrokenShader},
+                                  {"Data/img/tiny.png", TinyPng()}}));
+    EnterDir(m_dir);
+    g_defaultRenderTarget.Create("Default", 64, 64, kDefaultTargetFlags, kDefaultFramebufferFlags);
+    BindRenderTarget(&g_defaultRenderTarget, true);
+    Clear(0.0f, 0.0f, 0.0f, 1.0f);
+  }
+  void TearDown() override {
+    m_sequence.Clear();
+    g_pCurrentRenderTarget = nullptr;
+    g_pCurrentVectorDisplay = nullptr;
+    g_defaultRenderTarget.Destroy(true);
+    ReleaseFramebufferPool();
+    GLTest::TearDown();
+  }
+  fxBase* Add(const Json::Value& item) {
+    fxBase* fx = CreateFxFromJson(GetClassRegistry(), item, &m_sequence);
+    if (fx) m_sequence.AppendItem(fx);
+    return fx;
+  }
+  static void Clear(float r, float g, float b, float a) {
+    glClearColor(r, g, b, a);
+    glClear(GL_COLOR_BUFFER_BIT);
+  }
+  static Rgba8 Pixel(RenderTarget& target, int x, int y) {
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, target.m_colorFramebuffer->GL()->m_framebuffer);
+    return ReadPixel(x, y);
+  }
+  static void Run(fxBase* fx) {
+    fx->SetState(StateRunning);
+    fx->ExternalUpdate();
+  }
+
+  TempDir m_dir;
+  rvSequence m_sequence{0};
+};
+
+}  // namespace
+
+TEST_F(ShaderEffects, LoadingCompilesOnceAndAttributesTakeTheirStoredValues) {
+  LogCapture log;
+  fxBase* fx = Add(Item("fxShader", R"({"Shaders/Fragment":"shader/color.fs","Shaders/Vertex":""})",
+                        R"({"Color.r":1.0,"Color.g":0.0,"Color.b":0.0,"Color.a":1.0})"));
+  ASSERT_NE(fx, nullptr);
+  Run(fx);
+  auto* shader = static_cast<fxShader*>(fx);
+  EXPECT_EQ(shader->ErrorText(), "");
+  size_t compiles = 0;
+  for (size_t at = 0; (at = log.Text().find("[fxShaderBase] compil shader shader/color.fs\n", at)) != std::string::npos; ++at)
+    ++compiles;
+  EXPECT_EQ(compiles, 1u) << "compiled while loading, not again in Init";
+  EXPECT_TRUE(PixelNear(Pixel(g_defaultRenderTarget, 32, 32), {255, 0, 0, 255}));
+
+  // The parameter is an attribute of this instance, in its value area.
+  AttributeDesc* color = fx->m_classDesc->FindAttribute("Color");
+  ASSERT_NE(color, nullptr);
+  float* rgba = &color->Value<float>(fx);
+  rgba[0] = 0.0f;
+  rgba[1] = 1.0f;
+  fx->ExternalUpdate();
+  EXPECT_TRUE(PixelNear(Pixel(g_defaultRenderTarget, 32, 32), {0, 255, 0, 255}));
+  EXPECT_EQ(GetClassRegistry()[fx->m_classDesc->m_registryIndex]->FindAttribute("Color"), nullptr)
+      << "the shared class description has no per-instance attribute";
+}
+
+TEST_F(ShaderEffects, DefaultValueAndShadertoyForm) {
+  fxBase* plain = Add(Item("fxShader", R"({"Shaders/Fragment":"shader/color.fs","Shaders/Vertex":""})"));
+  Run(plain);
+  EXPECT_TRUE(PixelNear(Pixel(g_defaultRenderTarget, 5, 5), {0, 128, 255, 255}));
+  fxBase* toy = Add(Item("fxShaderBase", R"({"Shaders/Fragment":"shader/toy.fs","Shaders/Vertex":""})"));
+  Run(toy);
+  EXPECT_EQ(static_cast<fxShaderBase*>(toy)->ErrorText(), "");
+  EXPECT_TRUE(PixelNear(Pixel(g_defaultRenderTarget, 10, 32), {255, 0, 0, 255}));
+  EXPECT_TRUE(PixelNear(Pixel(g_defaultRenderTarget, 54, 32), {0, 0, 0, 255}));
+}
+
+TEST_F(ShaderEffects, BrokenOrMissingShaderDrawsNothingAndLogs) {
+  for (const char* path : {"shader/broken.fs", "shader/missing.fs"}) {
+    LogCapture log;
+    fxBase* fx = Add(Item("fxShader", std::string(R"({"Shaders/Fragment":")") + path + R"(","Shaders/Vertex":""})"));
+    Run(fx);
+    EXPECT_NE(static_cast<fxShaderBase*>(fx)->ErrorText(), "") << path;
+    EXPECT_NE(log.Text().find("ERROR: "), std::string::npos) << path << log.Text();
+    EXPECT_TRUE(PixelNear(Pixel(g_defaultRenderTarget, 32, 32), {0, 0, 0, 255})) << path;
+  }
+}
+
+TEST_F(ShaderEffects, TextureUnitsFromImagesAndRunningBufferEffects) {
+  fxBase* image = Add(Item("fxShader", R"({"Shaders/Fragment":"shader/texture.fs","Shaders/Vertex":"",
+      "Textures/Tex3.TexFile":"img/tiny.png","Textures/Tex3.TexFilter":0})"));
+  ASSERT_NE(image, nullptr);
+  Run(image);
+  EXPECT_EQ(static_cast<fxShaderBase*>(image)->ErrorText(), "");
+  // Rows are flipped bottom-up: the image's top row lands at the top.
+  EXPECT_TRUE(PixelNear(Pixel(g_defaultRenderTarget, 8, 56), {255, 0, 0, 255}));
+  EXPECT_TRUE(PixelNear(Pixel(g_defaultRenderTarget, 56, 56), {0, 255, 0, 255}));
+  EXPECT_TRUE(PixelNear(Pixel(g_defaultRenderTarget, 8, 8), {0, 0, 255, 255}));
+
+  // A buffer effect filled in yellow, then sampled by name.
+  fxBase* buffer = Add(Item("fxBufferDisplay", R"({"Name":"Buf","Clear":true,"BackColor.r":1,"BackColor.g":1,"BackColor.b":0})"));
+  fxBase* back = Add(Item("fxBufferDefault", "{}"));
+  fxBase* sampler = Add(Item("fxShader", R"({"Shaders/Fragment":"shader/texture.fs","Shaders/Vertex":"",
+      "Textures/Tex3.FxBuf":"Buf"})"));
+  for (fxBase* fx : {buffer, back, sampler}) fx->SetState(StatePrepared);
+  Clear(0, 0, 0, 1);
+  sampler->SetState(StateRunning);
+  sampler->ExternalUpdate();
+  EXPECT_TRUE(PixelNear(Pixel(g_defaultRenderTarget, 32, 32), {0, 0, 0, 255}))
+      << "a stopped buffer effect gives no texture";
+  for (fxBase* fx : {buffer, back, sampler}) Run(fx);
+  EXPECT_TRUE(PixelNear(Pixel(g_defaultRenderTarget, 32, 32), {255, 255, 0, 255}));
+}
+
+TEST_F(ShaderEffects, BlendModes) {
+  struct Case {
+    int mode;
+    Rgba8 expected;  // drawn (0, 0.5, 1, 1) over (0.5, 0.25, 0.5, 1)
+  };
+  const Case cases[] = {
+      {fxShaderBase::BlendCopy, {0, 128, 255, 255}},
+      {fxShaderBase::BlendAlpha, {0, 128, 255, 255}},
+      {fxShaderBase::BlendAdd, {128, 191, 255, 255}},
+      {fxShaderBase::BlendMax, {128, 128, 255, 255}},
+  };
+  for (const Case& c : cases) {
+    Clear(0.5f, 0.25f, 0.5f, 1.0f);
+    fxBase* fx = Add(Item("fxShader", R"({"Shaders/Fragment":"shader/color.fs","Shaders/Vertex":"","BlendMode":)" +
+                                          std::to_string(c.mode) + "}"));
+    Run(fx);
+    EXPECT_TRUE(PixelNear(Pixel(g_defaultRenderTarget, 32, 32), c.expected)) << c.mode;
+    EXPECT_FALSE(glIsEnabled(GL_BLEND)) << "the program's unbind restores the blend switch";
+  }
+}
+
+TEST_F(ShaderEffects, DisabledEffectTouchesNothing) {
+  fxBase* fx = Add(Item("fxShader", R"({"Shaders/Fragment":"shader/color.fs","Shaders/Vertex":"","Enabled":false})"));
+  Run(fx);
+  EXPECT_TRUE(PixelNear(Pixel(g_defaultRenderTarget, 32, 32), {0, 0, 0, 255}));
+}
+
+TEST_F(ShaderEffects, CompileReloadsOnlyChangedStagesUnlessForced) {
+  fxBase* fx = Add(Item("fxShader", R"({"Shaders/Fragment":"shader/color.fs","Shaders/Vertex":""})"));
+  auto* shader = static_cast<fxShaderBase*>(fx);
+  Run(fx);
+  const GLuint program = shader->Program().m_program;
+  shader->Compile(false);
+  EXPECT_EQ(shader->Program().m_program, program) << "nothing changed: no relink";
+  LogCapture log;
+  shader->Compile(true);
+  EXPECT_TRUE(log.Contains("[fxShaderBase] compil shader shader/color.fs\n"));
+  shader->m_fragment.m_path = "shader/broken.fs";
+  shader->Compile(false);
+  EXPECT_NE(shader->ErrorText(), "");
+  shader->m_fragment.m_path = "shader/color.fs";
+  shader->Compile(false);
+  EXPECT_EQ(shader->ErrorText(), "");
+}
