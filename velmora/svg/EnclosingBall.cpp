@@ -227,8 +227,12 @@ int EnclosingBall::FindStopFraction(double& scale) {
     }
     // Points not ahead of the walk cannot stop it.
     if (m_distToAffSquare - dirPointProd < kEps * m_radius * m_distToAff) continue;
-    const double bound = (m_sqrRadius - v2) / (2.0 * (m_distToAffSquare - dirPointProd));
-    if (bound > 0.0 && bound < scale) {
+    // A point already on the boundary (bound 0, or just below through
+    // rounding) must stop the walk at once: moving on would leave it outside.
+    // Skipping it, as a strict "bound > 0" would, loses points whenever
+    // several lie on the first ball's rim (integer grids, duplicates).
+    const double bound = std::fmax(0.0, (m_sqrRadius - v2) / (2.0 * (m_distToAffSquare - dirPointProd)));
+    if (bound < scale) {
       scale = bound;
       stopper = j;
     }
