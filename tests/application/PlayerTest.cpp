@@ -2,6 +2,8 @@
 // data pack made for the test: exit codes, log lines, screenshots.
 #include <gtest/gtest.h>
 
+#include "core/ClassDesc.h"
+#include "sequence/ClassRegistry.h"
 #include "support/PlayerRun.h"
 #include "support/TestPack.h"
 
@@ -38,4 +40,49 @@ TEST(Player, MissingPackStillEndsCleanly) {
   TempDir dir;
   const PlayerResult run = RunPlayer(dir.Path(), {});
   EXPECT_EQ(run.exitCode, 0) << run.log;
+}
+
+// Every class the registry holds, in one sequence with properties, dynamic
+// properties and drivers of every kind: it loads, plays to its last frame
+// at fixed steps and tears down, and the run ends with 0.
+TEST(Player, SequenceWithEveryRegisteredClassPlaysToItsEnd) {
+  std::string items;
+  int start = 0;
+  for (const ClassDesc* desc : GetClassRegistry()) {
+    if (!items.empty()) items += ",\n";
+    const int end = start + 30;
+    items += R"({"Class":")" + desc->m_name + R"(","Properties":{"Name":"fx)" + std::to_string(start) +
+             R"(","Start":)" + std::to_string(start) + R"(,"End":)" + std::to_string(end) +
+             R"J(,"FadeIn":0.1,"FadeOut":0.1,"_apAttribDrivers":[
+               {"_eType":1,"_attribName":"TimeScale","_eInterpolation":2,
+                "_aKeys":[{"x":0,"y":1,"z":0},{"x":0.25,"y":2,"z":0}]},
+               {"_eType":2,"_attribName":"FadeIn","_fMin":0,"_fMax":0.2,"_fPeriod":1},
+               {"_eType":3,"_attribName":"FadeOut","_fMin":0,"_fMax":0.2,"_fPeriod":1},
+               {"_eType":4,"_attribName":"TimeScale","_fMin":0.5,"_fMax":1.5,"_fPeriod":1},
+               {"_eType":5,"_attribName":"TimeScale","_sExpression":"1+a*sin(x)","nVarCount":1,
+                "Vars":[{"name":"a","value":0.5}]},
+               {"_eType":7,"_attribName":"TimeScale","_sVarName":"speed"}]},
+              "PropertiesDynamic":{"Unknown":1}})J";
+    start += 10;
+  }
+  const std::string sequence = "{ \"Items\" : [\n" + items + "\n] }";
+  TempDir dir;
+  ASSERT_TRUE(BuildPack(dir, {{"Data/seq/_DemoFull_.seq", sequence}}));
+  PlayerOptions options;
+  options.args = {"-640x480"};
+  options.env = {"VELMORA_FIXED_STEP=1"};
+  const PlayerResult run = RunPlayer(dir.Path(), options);
+  EXPECT_EQ(run.exitCode, 0) << run.log;
+  EXPECT_FALSE(run.timedOut);
+}
+
+TEST(Player, BrokenSequenceFilesDoNotStopThePlayer) {
+  const std::string cases[] = {"{ \"Items\" : [ {\"Class\":\"fxBase\", \"Prop", "not json at all",
+                               "[1,2,3]", "{\"Items\":{\"Class\":3}}", std::string(100000, '[')};
+  for (const std::string& text : cases) {
+    TempDir dir;
+    ASSERT_TRUE(BuildPack(dir, {{"Data/seq/_DemoFull_.seq", text}}));
+    const PlayerResult run = RunPlayer(dir.Path(), {});
+    EXPECT_EQ(run.exitCode, 0) << text.substr(0, 40) << "\n" << run.log;
+  }
 }
