@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "Loader/DataPack.h"
+#include "render/GLShaderBuild.h"
 
 //-----------------------------------------------------------------------------
 // [SECTION] Glyph program
@@ -42,31 +43,14 @@ const char* const kFontFragmentShader =
     "  Color.a *= texture(texture0, T).r;\r\n"
     "}\r\n";
 
-GLuint CompileStage(GLenum stage, const char* source) {
-  GLuint shader = glCreateShader(stage);
-  if (!shader) return 0;
-  glShaderSource(shader, 1, &source, nullptr);
-  glCompileShader(shader);
-  GLint ok = GL_FALSE;
-  glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
-  if (ok) return shader;
-  // Build failures of this fixed program are not reported; the log is read
-  // so that a debugger stopping here can show it.
-  GLint length = 0;
-  glGetShaderiv(shader, GL_INFO_LOG_LENGTH, &length);
-  if (length > 0) {
-    std::unique_ptr<char[]> log(new char[static_cast<size_t>(length)]);
-    glGetShaderInfoLog(shader, length, nullptr, log.get());
-  }
-  glDeleteShader(shader);
-  return 0;
-}
 
 }  // namespace
 
 GLuint BuildFontProgram() {
-  const GLuint vs = CompileStage(GL_VERTEX_SHADER, kFontVertexShader);
-  const GLuint fs = vs ? CompileStage(GL_FRAGMENT_SHADER, kFontFragmentShader) : 0;
+  // Build failures of this fixed program are not reported: the overlays and
+  // atlas text simply draw nothing.
+  const GLuint vs = CompileGLShader(GL_VERTEX_SHADER, kFontVertexShader, nullptr);
+  const GLuint fs = vs ? CompileGLShader(GL_FRAGMENT_SHADER, kFontFragmentShader, nullptr) : 0;
   if (!vs || !fs) {
     if (vs) glDeleteShader(vs);
     return 0;
@@ -76,15 +60,7 @@ GLuint BuildFontProgram() {
     glAttachShader(program, vs);
     glAttachShader(program, fs);
     glLinkProgram(program);
-    GLint ok = GL_FALSE;
-    glGetProgramiv(program, GL_LINK_STATUS, &ok);
-    if (!ok) {
-      GLint length = 0;
-      glGetProgramiv(program, GL_INFO_LOG_LENGTH, &length);
-      if (length > 0) {
-        std::unique_ptr<char[]> log(new char[static_cast<size_t>(length)]);
-        glGetProgramInfoLog(program, length, nullptr, log.get());
-      }
+    if (!CheckGLLink(program, nullptr)) {
       glDeleteProgram(program);
       program = 0;
     }

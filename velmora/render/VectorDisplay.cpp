@@ -22,6 +22,7 @@
 #include <utility>
 #include <vector>
 
+#include "render/GLShaderBuild.h"
 #include "render/Framebuffer.h"
 #include "render/RenderTarget.h"
 
@@ -458,38 +459,15 @@ void DeleteProgram(GLuint& program) {
 }  // namespace
 
 GLuint vector_display::CompileShader(GLenum type, const char* source) {
-  const GLuint shader = glCreateShader(type);
-  if (!shader) return 0;
-  glShaderSource(shader, 1, &source, nullptr);
-  glCompileShader(shader);
-  GLint ok = GL_FALSE;
-  glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
-  if (ok) return shader;
-  GLint length = 0;
-  glGetShaderiv(shader, GL_INFO_LOG_LENGTH, &length);
   std::string info;
-  if (length > 1) {
-    info.resize(static_cast<size_t>(length));
-    glGetShaderInfoLog(shader, length, nullptr, info.data());
-    info.resize(info.find('\0') == std::string::npos ? info.size() : info.find('\0'));
-  }
-  vector_display_log("Error compiling shader:\n%s\n", info.c_str());
-  glDeleteShader(shader);
-  return 0;
+  const GLuint shader = CompileGLShader(type, source, &info);
+  if (!shader) vector_display_log("Error compiling shader:\n%s\n", info.c_str());
+  return shader;
 }
 
 int vector_display::CheckLink(GLuint program) {
-  GLint ok = GL_FALSE;
-  glGetProgramiv(program, GL_LINK_STATUS, &ok);
-  if (ok) return 0;
-  GLint length = 0;
-  glGetProgramiv(program, GL_INFO_LOG_LENGTH, &length);
   std::string info;
-  if (length > 1) {
-    info.resize(static_cast<size_t>(length));
-    glGetProgramInfoLog(program, length, nullptr, info.data());
-    info.resize(info.find('\0') == std::string::npos ? info.size() : info.find('\0'));
-  }
+  if (CheckGLLink(program, &info)) return 0;
   vector_display_log("Error linking program:\n%s\n", info.c_str());
   glDeleteProgram(program);
   return -1;
