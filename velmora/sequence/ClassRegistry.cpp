@@ -9,6 +9,8 @@
 #include "effects/fxDemoGlobalParams.h"
 #include "effects/fxMusic.h"
 #include "effects/fxShader.h"
+#include "effects/fxText.h"
+#include "effects/fxVectorDisplay.h"
 
 ClassRegistry& GetClassRegistry() {
   static ClassRegistry registry = [] {
@@ -30,6 +32,8 @@ void BuildClassRegistry(ClassRegistry& registry) {
   RegisterClassDesc(registry, fxBufferStencil::RegisterAttributes());
   RegisterClassDesc(registry, fxShaderBase::RegisterAttributes());
   RegisterClassDesc(registry, fxShader::GetClassDesc());
+  RegisterClassDesc(registry, fxVectorDisplay::RegisterAttributes());
+  RegisterClassDesc(registry, fxText::RegisterAttributes());
 }
 
 void RegisterClassDesc(ClassRegistry& registry, ClassDesc* desc) {
