@@ -8,6 +8,7 @@
 #include "svg/EnclosingBall.h"
 
 #include <cmath>
+#include <utility>
 
 namespace {
 

@@ -24,7 +24,6 @@ class BallSubspan {
 
   int Size() const { return static_cast<int>(m_members.size()); }
   bool IsMember(int index) const { return m_membership[index]; }
-  int GlobalIndex(int local) const { return m_members[local]; }
   const double* Origin() const { return Point(m_members.back()); }
 
   void AddPoint(int index);
@@ -63,7 +62,6 @@ class EnclosingBall {
   void Update();
   const std::vector<double>& Center() const { return m_center; }
   double Radius() const { return m_radius; }
-  double SquaredRadius() const { return m_sqrRadius; }
 
  private:
   int PointCount() const { return static_cast<int>(m_points.size() / m_dim); }
