@@ -125,7 +125,15 @@ void Application::Init(const AppConfig& config) {
   if (!gladLoadGL(glfwGetProcAddress)) FailStartup("Failed to initialize OpenGL context\n", false);
   LogGLInfo();
 
-  m_windowRect = {0, 0, g_requestedWidth, g_requestedHeight};
+  // A full-screen window on X11 keeps the display's own size whatever was
+  // requested; starting from the size it really has lets "Default", the
+  // loading screen and the viewport fill the screen from the first frame.
+  int clientWidth = 0, clientHeight = 0;
+  glfwGetFramebufferSize(g_mainWindow, &clientWidth, &clientHeight);
+  if (clientWidth > 0 && clientHeight > 0)
+    m_windowRect = {0, 0, clientWidth, clientHeight};
+  else
+    m_windowRect = {0, 0, g_requestedWidth, g_requestedHeight};
   UpdateViewport();
   if (m_renderWidth > 0 && m_renderHeight > 0)
     g_defaultRenderTarget.Create("Default", m_renderWidth, m_renderHeight, kDefaultTargetFlags,
