@@ -65,8 +65,9 @@ TEST(LoadingScreen, BarFillsWhileTheProductionLoads) {
   bool taken = false;
   PlayerOptions options;
   options.args = {"-640x480"};
-  // Halfway through the shader reads the bar stands between empty and full.
-  options.waitForLog = "compil shader shader/s200.fs";
+  // A quarter through the shader reads the bar stands between empty and
+  // full, with most of the loading still ahead while the screenshot is taken.
+  options.waitForLog = "compil shader shader/s100.fs";
   options.whileRunning = [&] { taken = shot.Take(dir.Path() + "/loading.rgb"); };
   const PlayerResult run = RunPlayer(dir.Path(), options);
   EXPECT_EQ(run.exitCode, 0) << run.log.substr(0, 2000);
