@@ -115,13 +115,15 @@ class TextEffect : public GLTest {
     GLTest::TearDown();
   }
 
-  // An fxText made from a sequence item with these properties (the window is
-  // two seconds without fades unless the properties say otherwise).
+  // A running fxText made from a sequence item; its window is two seconds
+  // without fades unless the properties say otherwise.
   fxText* Add(const std::string& properties) {
-    const std::string window = R"("Start":0,"End":120,"FadeIn":0,"FadeOut":0)";
-    const std::string props = properties == "{}" ? "{" + window + "}" : "{" + window + "," + properties.substr(1);
-    fxBase* fx = CreateFxFromJson(GetClassRegistry(), ParseJson("{\"Class\":\"fxText\",\"Properties\":" + props + "}"),
-                                  &m_sequence);
+    Json::Value item = ParseJson("{\"Class\":\"fxText\",\"Properties\":" + properties + "}");
+    Json::Value& props = item["Properties"];
+    const std::pair<const char*, double> window[] = {{"Start", 0}, {"End", 120}, {"FadeIn", 0}, {"FadeOut", 0}};
+    for (const auto& [key, value] : window)
+      if (!props.isMember(key)) props[key] = value;
+    fxBase* fx = CreateFxFromJson(GetClassRegistry(), item, &m_sequence);
     EXPECT_NE(fx, nullptr);
     if (!fx) return nullptr;
     m_sequence.AppendItem(fx);
@@ -216,15 +218,16 @@ TEST_F(TextEffect, DefaultTextInTrueTypeOutlinesGivesTwentyFourGlyphsOnTwoLines)
 TEST_F(TextEffect, StrokesLightThePixelsOfTheTextAndNothingElse) {
   const struct {
     const char* name;
-    std::string props;
+    const char* props;
   } cases[] = {
-      {"Simplex", R"({"Render Simplex":true,"Text":"VEL","Transform.Pos.x":-20,"Transform.Pos.y":-6})"},
-      {"DejaVu", R"({"Font":"font/DejaVuSans.ttf","Text":"VEL","Transform.Pos.x":-20,"Transform.Pos.y":-6})"},
+      {"Simplex", R"({"Render Simplex":true,"Text":"VEL","Transform.Pos.x":-20,"Transform.Pos.y":-6,
+                      "Thickness":1.0,"Color.r":1,"Color.g":0.25,"Color.b":0})"},
+      {"DejaVu", R"({"Font":"font/DejaVuSans.ttf","Text":"VEL","Transform.Pos.x":-20,"Transform.Pos.y":-6,
+                     "Thickness":1.0,"Color.r":1,"Color.g":0.25,"Color.b":0})"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    fxText* fx = Add(c.props.substr(0, c.props.size() - 1) +
-                     R"(,"Thickness":1.0,"Color.r":1,"Color.g":0.25,"Color.b":0})");
+    fxText* fx = Add(c.props);
     ASSERT_NE(fx, nullptr);
     const std::vector<uint8_t> pixels = DrawAndRead(fx);
     const PixelBox box = ProjectedBox(*fx);
