@@ -1,0 +1,603 @@
+// The sample production as a viewer gets it: the built pack played by the
+// built player on a screen of its own, at fixed 1/60 s steps.
+//
+// Screenshots cannot be timed to a frame from outside, so the pictures
+// carry their own time: the test repacks the production with one more
+// effect at the end of its list, a strip of cells in the bottom-left corner
+// that spells the frame number in binary. Every screenshot then says which
+// frame it shows, and the checks on it are chosen by that frame.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <json/json.h>
+
+#include "Loader/DataPack.h"
+#include "effects/fxBase.h"
+#include "effects/fxShader.h"
+#include "sequence/ClassRegistry.h"
+#include "sequence/Driver.h"
+#include "sequence/rvSequence.h"
+#include "support/GLFixture.h"
+#include "support/PlayerRun.h"
+#include "support/TestPack.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const kSequencePath = "seq/_DemoFull_.seq";
+const char* const kSequenceEntry = "Data/seq/_DemoFull_.seq";
+const char* const kTimecodeEntry = "Data/shader/test/timecode.fs";
+constexpr int kSoundtrackFrames = 64 * 60;  // the 64 s soundtrack at 60 frames per second
+
+// Cells of kCell x kCell pixels along the bottom edge: a white and a black
+// marker, then the frame number's bits, lowest first.
+constexpr int kCell = 6;
+constexpr int kFrameBits = 12;
+const char* const kTimecodeShader =
+    "SHADER_HEADER\n"
+    "out vec4 fragColor;\n"
+    "void main()\n"
+    "{\n"
+    "  vec2 cell = floor(gl_FragCoord.xy / 6.0);\n"
+    "  if (cell.y > 0.0 || cell.x > 13.0) discard;\n"
+    "  int frame = int(floor(iTime * 60.0 + 0.5));\n"
+    "  int index = int(cell.x);\n"
+    "  float lit = index == 0 ? 1.0 : index == 1 ? 0.0 : float((frame >> (index - 2)) & 1);\n"
+    "  fragColor = vec4(vec3(lit), 1.0);\n"
+    "}\n";
+
+//-----------------------------------------------------------------------------
+// A virtual screen per test, so the picture size is the test's own choice
+// whatever display the suite runs under.
+//-----------------------------------------------------------------------------
+
+class PrivateScreen {
+ public:
+  PrivateScreen(int width, int height) : m_width(width), m_height(height) {
+    int fds[2];
+    if (pipe(fds) != 0) return;
+    const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+    const std::string fd = std::to_string(fds[1]);
+    m_pid = fork();
+    if (m_pid == 0) {
+      close(fds[0]);
+      const int null = open("/dev/null", O_WRONLY);
+      if (null >= 0) dup2(null, STDERR_FILENO);
+      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
+             static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(fds[1]);
+    if (m_pid < 0) {
+      close(fds[0]);
+      return;
+    }
+    // Xvfb writes its display number once it accepts clients.
+    std::string number;
+    char c;
+    while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+    close(fds[0]);
+    if (!number.empty()) m_display = ":" + number;
+  }
+  ~PrivateScreen() {
+    if (m_pid <= 0) return;
+    kill(m_pid, SIGTERM);
+    waitpid(m_pid, nullptr, 0);
+  }
+  PrivateScreen(const PrivateScreen&) = delete;
+  PrivateScreen& operator=(const PrivateScreen&) = delete;
+
+  bool Ready() const { return !m_display.empty(); }
+  const std::string& Display() const { return m_display; }
+  int Width() const { return m_width; }
+  int Height() const { return m_height; }
+
+ private:
+  int m_width, m_height;
+  pid_t m_pid = -1;
+  std::string m_display;
+};
+
+//-----------------------------------------------------------------------------
+// Screenshots
+//-----------------------------------------------------------------------------
+
+struct Rgb {
+  int r = 0, g = 0, b = 0;
+  int Luma() const { return (299 * r + 587 * g + 114 * b) / 1000; }
+};
+
+struct Shot {
+  int width = 0, height = 0;
+  std::vector<unsigned char> rgb;  // rows top-down
+  int frame = -1;                  // from the timecode; -1 when there is none
+
+  Rgb At(int x, int y) const {
+    const size_t i = (size_t(y) * size_t(width) + size_t(x)) * 3;
+    return {rgb[i], rgb[i + 1], rgb[i + 2]};
+  }
+};
+
+// The whole root window of the screen, read back through ImageMagick.
+Shot Grab(const PrivateScreen& screen) {
+  Shot shot;
+  const std::string command = "import -display " + screen.Display() + " -window root -depth 8 rgb:- 2>/dev/null";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return shot;
+  const size_t size = size_t(screen.Width()) * size_t(screen.Height()) * 3;
+  shot.rgb.resize(size);
+  const size_t got = fread(shot.rgb.data(), 1, size, pipe);
+  pclose(pipe);
+  if (got != size) {
+    shot.rgb.clear();
+    return shot;
+  }
+  shot.width = screen.Width();
+  shot.height = screen.Height();
+  return shot;
+}
+
+bool IsLit(const Rgb& c) { return c.Luma() > 160; }
+bool IsDark(const Rgb& c) { return c.Luma() < 90; }
+
+// The frame number spelled by the bottom-left cells, or -1 when the markers
+// are not there (loading screen, no window yet, player gone).
+int ReadTimecode(const Shot& shot) {
+  if (shot.rgb.empty()) return -1;
+  const int y = shot.height - 1 - kCell / 2;
+  auto cell = [&](int i) { return shot.At(i * kCell + kCell / 2, y); };
+  if (!IsLit(cell(0)) || !IsDark(cell(1))) return -1;
+  int frame = 0;
+  for (int bit = 0; bit < kFrameBits; ++bit) {
+    const Rgb c = cell(2 + bit);
+    if (IsLit(c)) {
+      frame |= 1 << bit;
+    } else if (!IsDark(c)) {
+      return -1;
+    }
+  }
+  return frame;
+}
+
+// Averages over a rectangle given in fractions of the picture. The timecode
+// strip is left out.
+struct Region {
+  double r = 0, g = 0, b = 0, luma = 0;
+  double darkShare = 0;    // luma below 30
+  double colouredShare = 0;  // clearly tinted, not grey or black
+  double warmShare = 0;    // bright orange: lanterns, sun
+};
+
+Region Measure(const Shot& shot, double x0, double y0, double x1, double y1) {
+  Region m;
+  const int ix0 = int(x0 * shot.width), ix1 = int(x1 * shot.width);
+  const int iy0 = int(y0 * shot.height), iy1 = std::min(int(y1 * shot.height), shot.height - kCell);
+  long count = 0;
+  for (int y = iy0; y < iy1; ++y) {
+    for (int x = ix0; x < ix1; ++x) {
+      const Rgb c = shot.At(x, y);
+      const int hi = std::max({c.r, c.g, c.b}), lo = std::min({c.r, c.g, c.b});
+      m.r += c.r;
+      m.g += c.g;
+      m.b += c.b;
+      m.luma += c.Luma();
+      m.darkShare += c.Luma() < 30;
+      m.colouredShare += hi > 60 && hi - lo > 30;
+      m.warmShare += c.r > 150 && c.r > c.b + 70;
+      ++count;
+    }
+  }
+  if (count == 0) return m;
+  for (double* v : {&m.r, &m.g, &m.b, &m.luma, &m.darkShare, &m.colouredShare, &m.warmShare}) *v /= double(count);
+  return m;
+}
+
+// Share of pixels (outside the timecode strip) that differ between shots.
+double ChangedShare(const Shot& a, const Shot& b) {
+  long changed = 0, count = 0;
+  for (int y = 0; y < a.height - kCell; ++y) {
+    for (int x = 0; x < a.width; ++x, ++count) {
+      const Rgb p = a.At(x, y), q = b.At(x, y);
+      changed += std::abs(p.r - q.r) + std::abs(p.g - q.g) + std::abs(p.b - q.b) > 12;
+    }
+  }
+  return count ? double(changed) / double(count) : 0.0;
+}
+
+//-----------------------------------------------------------------------------
+// The built pack in a temporary directory, optionally repacked with the
+// timecode effect.
+//-----------------------------------------------------------------------------
+
+std::string ShellQuote(const std::string& s) {
+  std::string q = "'";
+  for (char c : s) q += (c == '\'') ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+
+void CopyBuiltPack(const TempDir& dir) {
+  fs::copy_file(VELMORA_PACK_PATH, fs::path(dir.Path()) / "Velmora-Pinvale.sts",
+                fs::copy_options::overwrite_existing);
+}
+
+Json::Value ParseJson(const std::string& text) {
+  Json::Value root;
+  Json::CharReaderBuilder builder;
+  std::string errors;
+  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+  reader->parse(text.data(), text.data() + text.size(), &root, &errors);
+  return root;
+}
+
+// The production's sequence as packed, read the way the player reads it.
+// The reading process mounts the pack in `dir` for the rest of the test.
+Json::Value PackedSequence(const TempDir& dir) {
+  EnterDir(dir);
+  int size = 0;
+  FileBuffer bytes = DataPack::Get().ReadFile(kSequencePath, size);
+  return bytes ? ParseJson(std::string(bytes.get(), size_t(size))) : Json::Value();
+}
+
+int LastFrame(const Json::Value& sequence) {
+  int last = 0;
+  for (const Json::Value& item : sequence["Items"]) {
+    const Json::Value& end = item["Properties"]["End"];
+    if (end.isInt()) last = std::max(last, end.asInt());
+  }
+  return last;
+}
+
+// Adds the timecode effect as the last item, drawing into the screen after
+// everything else, over the whole run (the run's end does not move).
+bool AddTimecode(const TempDir& dir, Json::Value sequence) {
+  Json::Value item;
+  item["Class"] = "fxShader";
+  Json::Value& props = item["Properties"];
+  props["Name"] = "timecode";
+  props["Start"] = 0;
+  props["End"] = LastFrame(sequence);
+  props["FadeIn"] = 0.0;
+  props["FadeOut"] = 0.0;
+  props["TimeMode"] = 1;  // the sequence's clock
+  props["Shaders/Fragment"] = "shader/test/timecode.fs";
+  props["Shaders/Vertex"] = "";
+  sequence["Items"].append(item);
+  dir.WriteFile(kSequenceEntry, Json::writeString(Json::StreamWriterBuilder(), sequence));
+  dir.WriteFile(kTimecodeEntry, kTimecodeShader);
+  // zip replaces the two entries in place; the loose copies go again, as the
+  // player reads nothing but the pack.
+  const std::string command = "cd " + ShellQuote(dir.Path()) + " && zip -q -P " + ShellQuote(kPackPassword) +
+                              " Velmora-Pinvale.sts " + kSequenceEntry + " " + kTimecodeEntry;
+  const bool ok = std::system(command.c_str()) == 0;
+  std::error_code ec;
+  fs::remove_all(fs::path(dir.Path()) / "Data", ec);
+  return ok;
+}
+
+PlayerOptions FixedStepOptions(const PrivateScreen& screen) {
+  PlayerOptions options;
+  options.env = {"DISPLAY=" + screen.Display(), "VELMORA_FIXED_STEP=1", "SDL_AUDIODRIVER=dummy"};
+  options.timeoutSeconds = 280.0;
+  return options;
+}
+
+// Screenshots from the moment the hook runs until `done` says so or the
+// player stops showing frames for a while after it has shown some.
+std::vector<Shot> ShootUntil(const PrivateScreen& screen, const std::function<bool(const Shot&)>& done) {
+  std::vector<Shot> shots;
+  const auto start = std::chrono::steady_clock::now();
+  auto lastFrame = start;
+  bool seenFrame = false;
+  for (;;) {
+    Shot shot = Grab(screen);
+    shot.frame = ReadTimecode(shot);
+    const auto now = std::chrono::steady_clock::now();
+    if (shot.frame >= 0) {
+      seenFrame = true;
+      lastFrame = now;
+    }
+    const bool finished = !shot.rgb.empty() && done(shot);
+    if (!shot.rgb.empty()) shots.push_back(std::move(shot));
+    if (finished) break;
+    if (seenFrame && now - lastFrame > std::chrono::seconds(3)) break;  // the player has ended
+    if (now - start > std::chrono::seconds(240)) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return shots;
+}
+
+void SendEscape(const PrivateScreen& screen) {
+  const std::string command = "DISPLAY=" + screen.Display() + " xdotool key Escape";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+}
+
+}  // namespace
+
+//-----------------------------------------------------------------------------
+// The sequence itself
+//-----------------------------------------------------------------------------
+
+// Unknown classes, attributes and drivers are skipped without a word when a
+// sequence loads, so a misspelt key would silently drop part of the show.
+// Every item, property and driver of the packed production must land.
+class ProductionSequence : public GLTest {};
+
+TEST_F(ProductionSequence, EveryItemPropertyAndDriverFindsItsTarget) {
+  TempDir dir;
+  CopyBuiltPack(dir);
+  const Json::Value json = PackedSequence(dir);
+  ASSERT_TRUE(json["Items"].isArray());
+  rvSequence sequence(1);
+  ASSERT_TRUE(sequence.LoadSequence(kSequencePath, false));
+  ASSERT_EQ(sequence.m_items.size(), json["Items"].size()) << "an item whose class is unknown vanished";
+
+  std::set<std::string> forms;
+  for (Json::ArrayIndex i = 0; i < json["Items"].size(); ++i) {
+    const Json::Value& item = json["Items"][i];
+    fxBase* fx = sequence.m_items[i];
+    const std::string label = item["Properties"]["Name"].asString();
+    EXPECT_EQ(fx->m_classDesc->m_name, item["Class"].asString()) << label;
+    for (const char* group : {"Properties", "PropertiesDynamic"}) {
+      for (const std::string& key : item[group].getMemberNames()) {
+        if (key == "_apAttribDrivers") continue;
+        EXPECT_NE(fx->m_classDesc->FindAttribute(key), nullptr) << label << ": " << group << " " << key;
+      }
+    }
+    EXPECT_EQ(fx->m_drivers.size(), item["Properties"]["_apAttribDrivers"].size())
+        << label << ": a driver's attribute or type matched nothing";
+    if (fx->IsKindOf("fxShaderBase")) {
+      auto* shader = static_cast<fxShaderBase*>(fx);
+      EXPECT_EQ(shader->ErrorText(), "") << label;
+      forms.insert(std::to_string(shader->Program().m_stages[StageFragment].format));
+    }
+  }
+  EXPECT_EQ(forms.size(), 4u) << "the production shows every shader source form";
+  EXPECT_EQ(sequence.m_frameMax, kSoundtrackFrames) << "the production lasts as long as its soundtrack";
+  EXPECT_EQ(LastFrame(json), json["Items"][json["Items"].size() - 1]["Properties"]["End"].asInt())
+      << "the last item ends the run";
+  sequence.Clear();
+}
+
+// Every driver kind appears, and the key frames use several interpolations.
+TEST(ProductionDrivers, EveryDriverKindAndSeveralInterpolations) {
+  TempDir dir;
+  CopyBuiltPack(dir);
+  const Json::Value json = PackedSequence(dir);
+  std::set<int> types, interpolations;
+  for (const Json::Value& item : json["Items"]) {
+    for (const Json::Value& driver : item["Properties"]["_apAttribDrivers"]) {
+      types.insert(driver["_eType"].asInt());
+      if (driver["_eType"].asInt() == DriverKeyFrame) interpolations.insert(driver["_eInterpolation"].asInt());
+      if (driver["_eType"].asInt() == DriverExpression) {
+        EXPECT_GT(driver["nVarCount"].asInt(), 0) << "expressions carry user variables";
+      }
+    }
+  }
+  EXPECT_EQ(types, (std::set<int>{DriverKeyFrame, DriverSinus, DriverTriangle, DriverNoise, DriverExpression,
+                                  DriverVariable}));
+  EXPECT_GE(interpolations.size(), 5u);
+}
+
+//-----------------------------------------------------------------------------
+// The player
+//-----------------------------------------------------------------------------
+
+TEST(Production, PlaysToItsEndAndExitsCleanly) {
+  PrivateScreen screen(320, 180);
+  ASSERT_TRUE(screen.Ready());
+  TempDir dir;
+  CopyBuiltPack(dir);
+  const Json::Value json = PackedSequence(dir);
+  const PlayerResult run = RunPlayer(dir.Path(), FixedStepOptions(screen));
+  EXPECT_FALSE(run.timedOut);
+  EXPECT_EQ(run.exitCode, 0) << run.log;
+  EXPECT_EQ(run.log.find("ERROR: "), std::string::npos) << run.log;
+  // Every shader effect built while loading.
+  for (const Json::Value& item : json["Items"]) {
+    const Json::Value& fragment = item["Properties"]["Shaders/Fragment"];
+    if (!fragment.isString()) continue;
+    EXPECT_NE(run.log.find("[fxShaderBase] compil shader " + fragment.asString() + "\n"), std::string::npos)
+        << fragment.asString();
+  }
+}
+
+// Frames at fixed steps, checked by what each scene must show. The checks
+// are coarse on purpose: a region's colour balance, its dark and coloured
+// shares, and that the picture moves.
+TEST(Production, FramesAtFixedStepsShowEachScene) {
+  PrivateScreen screen(480, 270);
+  ASSERT_TRUE(screen.Ready());
+  TempDir dir;
+  CopyBuiltPack(dir);
+  ASSERT_TRUE(AddTimecode(dir, PackedSequence(dir)));
+  PlayerOptions options = FixedStepOptions(screen);
+  std::vector<Shot> shots;
+  options.waitForLog = "OpenGL Version";
+  options.whileRunning = [&] {
+    shots = ShootUntil(screen, [](const Shot& shot) { return shot.frame >= kSoundtrackFrames - 30; });
+  };
+  const PlayerResult run = RunPlayer(dir.Path(), options);
+  EXPECT_EQ(run.exitCode, 0) << run.log;
+  EXPECT_EQ(run.log.find("ERROR: "), std::string::npos) << run.log;
+
+  std::vector<const Shot*> frames;
+  for (const Shot& shot : shots)
+    if (shot.frame >= 0) frames.push_back(&shot);
+  ASSERT_GE(frames.size(), 8u) << "too few frames caught";
+  for (size_t i = 1; i < frames.size(); ++i)
+    EXPECT_LE(frames[i - 1]->frame, frames[i]->frame) << "the fixed-step clock only runs forwards";
+
+  struct Scene {
+    const char* name;
+    int first, last;  // frames
+    std::function<void(const Shot&)> check;
+  };
+  const Scene scenes[] = {
+      {"dawn", 6 * 60, 15 * 60,
+       [](const Shot& s) {
+         const Region sky = Measure(s, 0.0, 0.0, 1.0, 0.15);
+         const Region glow = Measure(s, 0.0, 0.40, 1.0, 0.52);
+         const Region sea = Measure(s, 0.0, 0.85, 1.0, 1.0);
+         EXPECT_GT(sky.b, sky.g) << "a blue-violet sky";
+         EXPECT_GT(glow.luma, sea.luma + 20) << "the horizon glows over a darker sea";
+         EXPECT_GT(glow.r, glow.b) << "the horizon is warm";
+       }},
+      {"depths", 18 * 60, 31 * 60,
+       [](const Shot& s) {
+         const Region all = Measure(s, 0.0, 0.0, 1.0, 1.0);
+         const Region centre = Measure(s, 0.42, 0.42, 0.58, 0.58);
+         const Region corner = Measure(s, 0.0, 0.0, 0.15, 0.15);
+         EXPECT_GT(all.g, all.r * 1.3) << "under water: green-blue";
+         EXPECT_GT(all.b, all.r * 1.3) << "under water: green-blue";
+         EXPECT_GT(centre.luma, corner.luma + 30) << "the light waits at the tunnel's end";
+       }},
+      {"rings", 34 * 60, 47 * 60,
+       [](const Shot& s) {
+         const Region all = Measure(s, 0.0, 0.0, 1.0, 1.0);
+         EXPECT_GT(all.darkShare, 0.25) << "neon lines on a dark ground";
+         EXPECT_GT(all.colouredShare, 0.05) << "neon lines on a dark ground";
+       }},
+      {"night", 51 * 60, 60 * 60,
+       [](const Shot& s) {
+         const Region sky = Measure(s, 0.0, 0.0, 1.0, 0.35);
+         const Region all = Measure(s, 0.0, 0.0, 1.0, 1.0);
+         EXPECT_LT(sky.luma, 70) << "a night sky";
+         EXPECT_GT(all.warmShare, 0.002) << "lanterns";
+       }},
+  };
+  for (const Scene& scene : scenes) {
+    std::vector<const Shot*> inside;
+    for (const Shot* shot : frames)
+      if (shot->frame >= scene.first && shot->frame <= scene.last) inside.push_back(shot);
+    EXPECT_FALSE(inside.empty()) << "no frame of " << scene.name << " caught";
+    for (const Shot* shot : inside) {
+      SCOPED_TRACE(std::string(scene.name) + " frame " + std::to_string(shot->frame));
+      scene.check(*shot);
+    }
+    for (size_t i = 1; i < inside.size(); ++i) {
+      if (inside[i]->frame - inside[i - 1]->frame < 30) continue;
+      EXPECT_GT(ChangedShare(*inside[i - 1], *inside[i]), 0.05)
+          << scene.name << " moves between frames " << inside[i - 1]->frame << " and " << inside[i]->frame;
+    }
+  }
+  // The picture opens from black and closes to black.
+  for (const Shot* shot : frames) {
+    if (shot->frame > 6 && shot->frame < kSoundtrackFrames - 6) continue;
+    EXPECT_LT(Measure(*shot, 0.0, 0.0, 1.0, 1.0).luma, 8) << "frame " << shot->frame;
+  }
+}
+
+// "-640x480 -fps -reso": the frame-rate and scene-size lines in the top-left
+// corner, each only when asked for. At fixed steps the rate reads 60.0 and
+// both lines are pure green, a colour the opening scene never shows there.
+TEST(Production, OverlaysAppearOnlyWhenAsked) {
+  struct Case {
+    const char* args;
+    bool line1, line2;
+  };
+  const Case cases[] = {
+      {"-640x480 -fps -reso", true, true},
+      {"-640x480 -fps", true, false},
+      {"-640x480 -reso", true, false},
+      {"-640x480", false, false},
+  };
+  PrivateScreen screen(640, 480);
+  ASSERT_TRUE(screen.Ready());
+  TempDir dir;
+  CopyBuiltPack(dir);
+  ASSERT_TRUE(AddTimecode(dir, PackedSequence(dir)));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args);
+    PlayerOptions options = FixedStepOptions(screen);
+    std::istringstream words(c.args);
+    for (std::string word; words >> word;) options.args.push_back(word);
+    Shot frame;
+    options.waitForLog = "OpenGL Version";
+    options.whileRunning = [&] {
+      std::vector<Shot> shots = ShootUntil(screen, [](const Shot& shot) { return shot.frame >= 60; });
+      if (!shots.empty()) frame = shots.back();
+      SendEscape(screen);
+    };
+    const PlayerResult run = RunPlayer(dir.Path(), options);
+    EXPECT_EQ(run.exitCode, 0) << run.log;
+    ASSERT_GE(frame.frame, 60);
+    auto greenPixels = [&](int y0, int y1) {
+      int n = 0;
+      for (int y = y0; y < y1; ++y)
+        for (int x = 0; x < 240; ++x) {
+          const Rgb p = frame.At(x, y);
+          n += p.g > 180 && p.r < 90 && p.b < 90;
+        }
+      return n;
+    };
+    const int line1 = greenPixels(0, 18), line2 = greenPixels(18, 36);
+    EXPECT_EQ(line1 > 20, c.line1) << line1 << " green pixels on the first line";
+    EXPECT_EQ(line2 > 20, c.line2) << line2 << " green pixels on the second line";
+    if (!c.line1) {
+      EXPECT_EQ(line1, 0);
+    }
+    if (!c.line2) {
+      EXPECT_EQ(line2, 0);
+    }
+  }
+}
+
+// While the pack loads, every file read draws the loading bar: a white
+// frame across the middle half of the screen, filled from the left.
+TEST(Production, LoadingShowsTheBarBeforeTheFirstFrame) {
+  PrivateScreen screen(640, 480);
+  ASSERT_TRUE(screen.Ready());
+  TempDir dir;
+  CopyBuiltPack(dir);
+  ASSERT_TRUE(AddTimecode(dir, PackedSequence(dir)));
+  PlayerOptions options = FixedStepOptions(screen);
+  std::vector<Shot> shots;
+  options.waitForLog = "OpenGL Version";
+  options.whileRunning = [&] {
+    shots = ShootUntil(screen, [](const Shot& shot) { return shot.frame >= 0; });
+    SendEscape(screen);
+  };
+  const PlayerResult run = RunPlayer(dir.Path(), options);
+  EXPECT_EQ(run.exitCode, 0) << run.log;
+  ASSERT_FALSE(shots.empty());
+  EXPECT_GE(shots.back().frame, 0) << "the production started";
+
+  // The frame: rows 235 and 244, columns 160 to 479 on a 640 x 480 screen.
+  auto showsBar = [](const Shot& s) {
+    for (int x = 170; x < 470; x += 10) {
+      if (!IsLit(s.At(x, 235)) || !IsLit(s.At(x, 244))) return false;
+      if (s.At(x, 200).Luma() > 20 || s.At(x, 280).Luma() > 20) return false;
+    }
+    // Inside: a lit run from the left, then dark to the right end.
+    bool dark = false;
+    for (int x = 162; x < 478; ++x) {
+      const bool lit = IsLit(s.At(x, 240));
+      if (lit && dark) return false;
+      dark |= !lit;
+    }
+    return true;
+  };
+  int bars = 0;
+  for (const Shot& shot : shots)
+    if (shot.frame < 0) bars += showsBar(shot);
+  EXPECT_GT(bars, 0) << shots.size() << " screenshots, none of the loading bar";
+}
