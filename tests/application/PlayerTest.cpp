@@ -86,3 +86,22 @@ TEST(Player, BrokenSequenceFilesDoNotStopThePlayer) {
     EXPECT_EQ(run.exitCode, 0) << text.substr(0, 40) << "\n" << run.log;
   }
 }
+
+TEST(Player, EscapeEndsTheRun) {
+  TempDir dir;
+  // One effect with a window of an hour: only Escape can end this run.
+  ASSERT_TRUE(BuildPack(dir, {{"Data/seq/_DemoFull_.seq",
+                               R"({"Items":[{"Class":"fxBase","Properties":{"Start":0,"End":216000}}]})"}}));
+  PlayerOptions options;
+  options.args = {"-640x480"};
+  options.timeoutSeconds = 60.0;
+  options.waitForLog = "OpenGL Version";
+  options.whileRunning = [] {
+    // Give the loop time to start, then press Escape on the player's window.
+    std::system("sleep 1.5; xdotool search --name 'Corvanta 2021' windowactivate --sync key Escape "
+                ">/dev/null 2>&1 || xdotool key Escape");
+  };
+  const PlayerResult run = RunPlayer(dir.Path(), options);
+  EXPECT_FALSE(run.timedOut) << run.log;
+  EXPECT_EQ(run.exitCode, 0) << run.log;
+}
