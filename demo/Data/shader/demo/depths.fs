@@ -28,16 +28,21 @@ void mainImage( out vec4 fragColor, in vec2 fragCoord )
   float depth = 0.35 / r;
   vec2 tc = vec2(a / TAU * 3.0, depth + t * uSpeed);
 
-  vec3 stone = texture(iChannel0, tc * vec2(1.0, 0.35)).rgb;
-  stone *= vec3(0.55, 0.8, 0.9);
-  float c = Caustic(tc * vec2(TAU, 2.5) * 1.2, t * 1.3);
-  vec3 col = stone * (0.35 + 0.9 * c) + vec3(0.3, 0.9, 1.0) * c * 0.35;
+  vec3 stone = texture(iChannel0, tc * vec2(1.0, 0.25)).rgb;
+  stone = pow(stone, vec3(1.6)) * vec3(1.1, 1.45, 1.55);
+  // Stone arches every unit of depth, their joints in shadow.
+  float arch = fract(tc.y * 1.5);
+  stone *= 0.35 + 0.65 * smoothstep(0.0, 0.12, arch) * smoothstep(1.0, 0.8, arch);
+  // The caustics take the angle through its sine and cosine: no seam where
+  // it wraps.
+  float c = Caustic(vec2(cos(a), sin(a)) * 3.2 + vec2(0.0, tc.y * 4.0), t * 1.3);
+  vec3 col = stone * (0.45 + 1.1 * c) + vec3(0.3, 0.9, 1.0) * c * 0.3;
 
   // Far away the water swallows the wall; the light waits at the end.
-  float fog = exp(-depth * 0.55);
-  vec3 water = vec3(0.0, 0.16, 0.22);
+  float fog = exp(-depth * 0.45);
+  vec3 water = vec3(0.0, 0.13, 0.19);
   col = mix(water, col, fog);
-  col += vec3(0.35, 0.85, 0.95) * uLight * (exp(-r * 9.0) * 0.9 + exp(-r * 3.0) * 0.2);
+  col += vec3(0.3, 0.8, 0.95) * uLight * (exp(-r * 12.0) * 0.55 + exp(-r * 3.5) * 0.12);
 
   // Shafts of light slanting down through the water.
   float shafts = Noise(vec2(uv.x * 6.0 / (1.4 - uv.y) + t * 0.15, t * 0.2));

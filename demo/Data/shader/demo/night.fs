@@ -38,7 +38,7 @@ void main()
 {
     vec2 p = (TexCoords - 0.5) * vec2(uResolution.z, 1.0);
   float horizon = -0.06;
-  vec2 moon = vec2(-0.38, horizon + uMoon);
+  vec2 moon = vec2(0.42, horizon + uMoon);
   vec3 col;
   if (p.y > horizon)
   {
@@ -62,7 +62,7 @@ void main()
     vec3 sky = Sky(vec2(p.x, horizon + dz * 0.8), moon, horizon);
     col = mix(vec3(0.005, 0.01, 0.03), sky, (0.2 + 0.8 * exp(-dz * 8.0)) * (0.5 + 0.5 * w));
     float road = exp(-abs(p.x - moon.x) / (0.015 + dz * 0.4) * 2.0);
-    col += vec3(0.7, 0.75, 0.9) * smoothstep(0.55, 0.9, w) * road * 0.9;
+    col += vec3(0.7, 0.75, 0.9) * smoothstep(0.45, 0.85, w) * road * 1.3;
     col += vec3(0.9, 0.45, 0.15) * uWarmth * smoothstep(0.6, 0.95, w) * exp(-dz * 5.0) * 0.25;
   }
   fragColor = vec4(col, uFade);
