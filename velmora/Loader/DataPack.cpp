@@ -9,7 +9,6 @@
 #include <physfs.h>
 
 #include <climits>
-#include <cstring>
 
 #include "Loader/AssetPath.h"
 #include "Loader/rvLoader.h"
@@ -67,7 +66,7 @@ const uint8_t* DataPack::LoadFileToVector(const std::string& path, std::vector<u
   int size = 0;
   FileBuffer buffer = ReadFile(path, size);
   if (!buffer) return nullptr;
-  bytes.resize(size_t(size));
-  std::memcpy(bytes.data(), buffer.get(), size_t(size));
+  // An empty file is a hit with no bytes: the vector's data may be null.
+  bytes.assign(buffer.get(), buffer.get() + size);
   return bytes.data();
 }
