@@ -30,8 +30,12 @@
 #include <json/json.h>
 
 #include "Loader/DataPack.h"
+#include "application/Application.h"
 #include "effects/fxBase.h"
 #include "effects/fxShader.h"
+#include "render/Framebuffer.h"
+#include "render/RenderTarget.h"
+#include "render/TextureImage.h"
 #include "sequence/ClassRegistry.h"
 #include "sequence/Driver.h"
 #include "sequence/rvSequence.h"
@@ -600,4 +604,81 @@ TEST(Production, LoadingShowsTheBarBeforeTheFirstFrame) {
   for (const Shot& shot : shots)
     if (shot.frame < 0) bars += showsBar(shot);
   EXPECT_GT(bars, 0) << shots.size() << " screenshots, none of the loading bar";
+}
+
+// Fixed steps make frames repeat exactly: frames the player showed are drawn
+// again in this process, from a pristine copy of the pack, frame by frame
+// into a "Default" of the screen's size, and must match pixel for pixel
+// everywhere but the timecode strip (which only the player's copy has).
+class ProductionReplay : public GLTest {
+ protected:
+  void TearDown() override {
+    m_sequence.Clear();
+    TextureImage::ReleaseAll();
+    g_pCurrentRenderTarget = nullptr;
+    g_pCurrentVectorDisplay = nullptr;
+    g_defaultRenderTarget.Destroy(true);
+    ReleaseFramePresentation();
+    ReleaseFramebufferPool();
+    GLTest::TearDown();
+  }
+  rvSequence m_sequence{1};
+};
+
+TEST_F(ProductionReplay, FramesRepeatExactly) {
+  constexpr int kWidth = 480, kHeight = 270, kLastFrame = 20 * 60;
+  PrivateScreen screen(kWidth, kHeight);
+  ASSERT_TRUE(screen.Ready());
+  TempDir pristine, played;
+  CopyBuiltPack(pristine);
+  CopyBuiltPack(played);
+  ASSERT_TRUE(AddTimecode(played, PackedSequence(pristine)));
+
+  PlayerOptions options = FixedStepOptions(screen);
+  std::vector<Shot> shots;
+  options.waitForLog = "OpenGL Version";
+  options.whileRunning = [&] {
+    shots = ShootUntil(screen, [](const Shot& shot) { return shot.frame >= kLastFrame; });
+    SendEscape(screen);
+  };
+  const PlayerResult run = RunPlayer(played.Path(), options);
+  ASSERT_EQ(run.exitCode, 0) << run.log;
+  // Up to three distinct frames, first, middle and last caught.
+  std::vector<const Shot*> picked;
+  for (const Shot& shot : shots)
+    if (shot.frame > 0 && shot.frame <= kLastFrame && (picked.empty() || picked.back()->frame != shot.frame))
+      picked.push_back(&shot);
+  ASSERT_FALSE(picked.empty());
+  if (picked.size() > 3) picked = {picked.front(), picked[picked.size() / 2], picked.back()};
+
+  // The player's run: every effect prepared, then one Update per 1/60 s.
+  Application& app = Application::Get();
+  app.m_aspect = 0.0f;
+  app.m_windowRect = {0, 0, kWidth, kHeight};
+  app.UpdateViewport();
+  g_defaultRenderTarget.Create("Default", kWidth, kHeight, kDefaultTargetFlags, kDefaultFramebufferFlags);
+  BindRenderTarget(&g_defaultRenderTarget, true);
+  ASSERT_TRUE(m_sequence.LoadSequence(kSequencePath, true));
+  m_sequence.m_playing = true;
+  for (fxBase* fx : m_sequence.m_items) fx->SetState(StatePrepared);
+  const float step = 1.0f / 60.0f;
+  size_t next = 0;
+  for (int frame = 1; next < picked.size(); ++frame) {
+    BeginFrame();
+    m_sequence.Update(step);
+    PresentFrame(step, false, 0);
+    if (frame != picked[next]->frame) continue;
+    const Shot& shot = *picked[next++];
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, g_defaultRenderTarget.m_colorFramebuffer->GL()->m_framebuffer);
+    const std::vector<uint8_t> pixels = ReadPixels(0, 0, kWidth, kHeight);  // rows bottom-up
+    int differing = 0;
+    for (int y = 0; y < kHeight - kCell; ++y) {
+      for (int x = 0; x < kWidth; ++x) {
+        const uint8_t* mine = &pixels[(size_t(kHeight - 1 - y) * kWidth + size_t(x)) * 4];
+        const Rgb shown = shot.At(x, y);
+        differing += mine[0] != shown.r || mine[1] != shown.g || mine[2] != shown.b;
+      }
+    }
+    EXPECT_EQ(differing, 0) << "frame " << frame << " drawn again differs in " << differing << " pixels";
+  }
 }
