@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "render/rvTransform.h"
+#include "svg/SvgFlatten.h"
 
 namespace {
 
@@ -38,29 +39,10 @@ void Polyline::AddPoint(const glm::vec3& p) {
 
 void Polyline::AddCubic(float x0, float y0, float x1, float y1, float x2, float y2, float x3, float y3,
                         float tolerance, int depth) {
-  constexpr int kMaxDepth = 12;
-  // The first half recurses, the second half continues in this loop, so the
-  // stack grows with the depth only.
-  while (depth <= kMaxDepth) {
-    const float dx = x3 - x0, dy = y3 - y0;
-    const float x01 = (x0 + x1) * 0.5f, y01 = (y0 + y1) * 0.5f;
-    const float x12 = (x1 + x2) * 0.5f, y12 = (y1 + y2) * 0.5f;
-    const float x23 = (x2 + x3) * 0.5f, y23 = (y2 + y3) * 0.5f;
-    const float x012 = (x01 + x12) * 0.5f, y012 = (y01 + y12) * 0.5f;
-    const float x123 = (x12 + x23) * 0.5f, y123 = (y12 + y23) * 0.5f;
-    const float mx = (x012 + x123) * 0.5f, my = (y012 + y123) * 0.5f;
-    const float dd = dx * dx + dy * dy;
-    float u = dd > 0.0f ? ((mx - x0) * dx + (my - y0) * dy) / dd : 0.0f;
-    u = std::min(std::max(u, 0.0f), 1.0f);
-    const float ex = x0 + u * dx - mx, ey = y0 + u * dy - my;
-    if (ex * ex + ey * ey <= tolerance * tolerance) {
-      AddPoint(glm::vec3(x3, y3, 0.0f));
-      return;
-    }
-    ++depth;
-    AddCubic(x0, y0, x01, y01, x012, y012, mx, my, tolerance, depth);
-    x0 = mx, y0 = my, x1 = x123, y1 = y123, x2 = x23, y2 = y23;
-  }
+  // The SVG code's flattener, so that outlines and their fills cut the same
+  // curve into the same points.
+  const float p[8] = {x0, y0, x1, y1, x2, y2, x3, y3};
+  FlattenCubic(p, tolerance, depth, [this](float x, float y) { AddPoint(glm::vec3(x, y, 0.0f)); });
 }
 
 glm::vec3 Polyline::EffectiveColor() const {

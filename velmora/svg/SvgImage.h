@@ -101,5 +101,8 @@ struct SvgImage {
 // memory runs out; a document without supported elements gives an image
 // without shapes.
 SvgImage* ParseSvg(char* text, float dpi);
+// Reads the file through the data pack and parses it; null when the pack
+// has no such file or it is empty.
+SvgImage* ParseSvgFile(const char* path, float dpi);
 // Releases an image with its shapes, paths and gradient paints; null is fine.
 void DeleteSvgImage(SvgImage* image);
