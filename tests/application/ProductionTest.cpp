@@ -20,6 +20,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <memory>
 #include <set>
 #include <sstream>
@@ -354,12 +355,15 @@ TEST_F(ProductionSequence, EveryItemPropertyAndDriverFindsItsTarget) {
   ASSERT_TRUE(sequence.LoadSequence(kSequencePath, false));
   ASSERT_EQ(sequence.m_items.size(), json["Items"].size()) << "an item whose class is unknown vanished";
 
-  std::set<std::string> forms;
+  std::map<int, int> effectsPerForm;
+  std::map<std::string, int> classes;
+  int geometryStages = 0;
   for (Json::ArrayIndex i = 0; i < json["Items"].size(); ++i) {
     const Json::Value& item = json["Items"][i];
     fxBase* fx = sequence.m_items[i];
     const std::string label = item["Properties"]["Name"].asString();
     EXPECT_EQ(fx->m_classDesc->m_name, item["Class"].asString()) << label;
+    ++classes[item["Class"].asString()];
     for (const char* group : {"Properties", "PropertiesDynamic"}) {
       for (const std::string& key : item[group].getMemberNames()) {
         if (key == "_apAttribDrivers") continue;
@@ -371,10 +375,16 @@ TEST_F(ProductionSequence, EveryItemPropertyAndDriverFindsItsTarget) {
     if (fx->IsKindOf("fxShaderBase")) {
       auto* shader = static_cast<fxShaderBase*>(fx);
       EXPECT_EQ(shader->ErrorText(), "") << label;
-      forms.insert(std::to_string(shader->Program().m_stages[StageFragment].format));
+      ++effectsPerForm[shader->Program().m_stages[StageFragment].format];
+      geometryStages += shader->Program().m_stages[StageGeometry].source != nullptr;
     }
   }
-  EXPECT_EQ(forms.size(), 4u) << "the production shows every shader source form";
+  for (int form : {ShaderFormatOwn, ShaderFormatShadertoy, ShaderFormatBonzomatic, ShaderFormatRaw})
+    EXPECT_GE(effectsPerForm[form], 2) << "several effects in source form " << form;
+  EXPECT_GE(geometryStages, 1);
+  EXPECT_GE(classes["fxBufferDisplay"], 2) << "scenes drawn into named buffers that later effects sample";
+  EXPECT_GE(classes["fxBufferStencil"], 1);
+  EXPECT_EQ(classes["fxMusic"], 1);
   EXPECT_EQ(sequence.m_frameMax, kSoundtrackFrames) << "the production lasts as long as its soundtrack";
   EXPECT_EQ(LastFrame(json), json["Items"][json["Items"].size() - 1]["Properties"]["End"].asInt())
       << "the last item ends the run";
