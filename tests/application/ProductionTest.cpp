@@ -325,7 +325,7 @@ std::vector<Shot> ShootUntil(const PrivateScreen& screen, const std::function<bo
     if (finished) break;
     if (seenFrame && now - lastFrame > std::chrono::seconds(3)) break;  // the player has ended
     if (now - start > std::chrono::seconds(240)) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));  // leave the player most of the machine
   }
   return shots;
 }
