@@ -447,7 +447,7 @@ TEST(Production, FramesAtFixedStepsShowEachScene) {
   std::vector<Shot> shots;
   options.waitForLog = "OpenGL Version";
   options.whileRunning = [&] {
-    shots = ShootUntil(screen, [](const Shot& shot) { return shot.frame >= kSoundtrackFrames - 30; });
+    shots = ShootUntil(screen, [](const Shot& shot) { return shot.frame >= kSoundtrackFrames - 20; });
   };
   const PlayerResult run = RunPlayer(dir.Path(), options);
   EXPECT_EQ(run.exitCode, 0) << run.log;
@@ -459,6 +459,7 @@ TEST(Production, FramesAtFixedStepsShowEachScene) {
   ASSERT_GE(frames.size(), 8u) << "too few frames caught";
   for (size_t i = 1; i < frames.size(); ++i)
     EXPECT_LE(frames[i - 1]->frame, frames[i]->frame) << "the fixed-step clock only runs forwards";
+  EXPECT_GE(frames.back()->frame, kSoundtrackFrames - 4 * 60) << "the run reaches its last seconds";
 
   struct Scene {
     const char* name;
