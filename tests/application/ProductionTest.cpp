@@ -32,7 +32,9 @@
 
 #include "Loader/DataPack.h"
 #include "application/Application.h"
+#include "effects/MusicDecoder.h"
 #include "effects/fxBase.h"
+#include "effects/fxMusic.h"
 #include "effects/fxShader.h"
 #include "render/Framebuffer.h"
 #include "render/RenderTarget.h"
@@ -344,23 +346,30 @@ void SendEscape(const PrivateScreen& screen) {
 // Unknown classes, attributes and drivers are skipped without a word when a
 // sequence loads, so a misspelt key would silently drop part of the show.
 // Every item, property and driver of the packed production must land.
-class ProductionSequence : public GLTest {};
+class ProductionSequence : public GLTest {
+ protected:
+  void TearDown() override {
+    m_sequence.Clear();
+    TextureImage::ReleaseAll();
+    GLTest::TearDown();
+  }
+  rvSequence m_sequence{1};
+};
 
 TEST_F(ProductionSequence, EveryItemPropertyAndDriverFindsItsTarget) {
   TempDir dir;
   CopyBuiltPack(dir);
   const Json::Value json = PackedSequence(dir);
   ASSERT_TRUE(json["Items"].isArray());
-  rvSequence sequence(1);
-  ASSERT_TRUE(sequence.LoadSequence(kSequencePath, false));
-  ASSERT_EQ(sequence.m_items.size(), json["Items"].size()) << "an item whose class is unknown vanished";
+  ASSERT_TRUE(m_sequence.LoadSequence(kSequencePath, false));
+  ASSERT_EQ(m_sequence.m_items.size(), json["Items"].size()) << "an item whose class is unknown vanished";
 
   std::map<int, int> effectsPerForm;
   std::map<std::string, int> classes;
   int geometryStages = 0;
   for (Json::ArrayIndex i = 0; i < json["Items"].size(); ++i) {
     const Json::Value& item = json["Items"][i];
-    fxBase* fx = sequence.m_items[i];
+    fxBase* fx = m_sequence.m_items[i];
     const std::string label = item["Properties"]["Name"].asString();
     EXPECT_EQ(fx->m_classDesc->m_name, item["Class"].asString()) << label;
     ++classes[item["Class"].asString()];
@@ -385,10 +394,21 @@ TEST_F(ProductionSequence, EveryItemPropertyAndDriverFindsItsTarget) {
   EXPECT_GE(classes["fxBufferDisplay"], 2) << "scenes drawn into named buffers that later effects sample";
   EXPECT_GE(classes["fxBufferStencil"], 1);
   EXPECT_EQ(classes["fxMusic"], 1);
-  EXPECT_EQ(sequence.m_frameMax, kSoundtrackFrames) << "the production lasts as long as its soundtrack";
+  EXPECT_EQ(m_sequence.m_frameMax, kSoundtrackFrames) << "the production lasts as long as its soundtrack";
   EXPECT_EQ(LastFrame(json), json["Items"][json["Items"].size() - 1]["Properties"]["End"].asInt())
       << "the last item ends the run";
-  sequence.Clear();
+
+  // The soundtrack loads and is as long as the run.
+  for (fxBase* fx : m_sequence.m_items) {
+    if (!fx->IsKindOf("fxMusic")) continue;
+    auto* music = static_cast<fxMusic*>(fx);
+    music->SetState(StateInitialized);
+    ASSERT_TRUE(music->IsLoaded()) << music->m_mp3File;
+    MusicDecoder decoder;
+    ASSERT_EQ(decoder.Open(music->m_fileBytes.data(), music->m_fileBytes.size()), 0);
+    const double seconds = double(decoder.LengthFrames()) / decoder.SampleRate();
+    EXPECT_NEAR(seconds, m_sequence.m_frameMax / 60.0, 0.25);
+  }
 }
 
 // Every driver kind appears, and the key frames use several interpolations.
