@@ -4,7 +4,12 @@
 // so that their includes expand as in the player.
 #include <gtest/gtest.h>
 
+#include <json/json.h>
+
 #include <filesystem>
+#include <memory>
+#include <set>
+#include <vector>
 
 #include "Loader/AssetPath.h"
 #include "core/ClassDesc.h"
@@ -65,11 +70,65 @@ TEST_F(ShippedShadersTest, BuiltInProgramsCompileAndLink) {
   }
 }
 
+namespace {
+
+// The stage triples the sample production's shader effects use, read from
+// its sequence file.
+struct StageFiles {
+  std::string vertex, geometry, fragment;
+};
+
+std::vector<StageFiles> ProductionShaderEffects() {
+  const std::string text =
+      ReadTextFile((fs::path(VELMORA_SOURCE_DIR) / "demo" / "Data" / "seq" / "_DemoFull_.seq").string());
+  Json::Value root;
+  std::string errors;
+  Json::CharReaderBuilder builder;
+  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+  std::vector<StageFiles> effects;
+  if (!reader->parse(text.data(), text.data() + text.size(), &root, &errors)) return effects;
+  for (const Json::Value& item : root["Items"]) {
+    const Json::Value& props = item["Properties"];
+    if (!props.isObject() || !props["Shaders/Fragment"].isString()) continue;
+    const auto path = [&](const char* key) { return props[key].isString() ? props[key].asString() : ""; };
+    effects.push_back({path("Shaders/Vertex"), path("Shaders/Geometry"), path("Shaders/Fragment")});
+  }
+  return effects;
+}
+
+}  // namespace
+
+TEST_F(ShippedShadersTest, EveryShaderEffectOfTheProductionBuildsWithItsStages) {
+  const std::vector<StageFiles> effects = ProductionShaderEffects();
+  ASSERT_FALSE(effects.empty());
+  for (const StageFiles& e : effects) {
+    EffectProgram p;
+    const auto stage = [&](int index, const std::string& path) {
+      if (path.empty()) return;
+      ASSERT_TRUE(m_sources.count(path)) << path << " is not shipped";
+      p.m_stages[index].source = m_sources[path].c_str();
+    };
+    stage(StageVertex, e.vertex);
+    stage(StageGeometry, e.geometry);
+    stage(StageFragment, e.fragment);
+    p.Bind();
+    ASSERT_NE(p.m_program, 0u) << e.vertex << " " << e.geometry << " " << e.fragment << "\n" << ShaderErrorLog();
+    p.DrawFull(0);
+    p.Unbind();
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR)) << e.fragment;
+  }
+}
+
 TEST_F(ShippedShadersTest, EveryFragmentFileBuildsWithBothVertexStages) {
   ASSERT_TRUE(m_sources.count("shader/quad.vs"));
+  // Fragments written for a geometry stage read its outputs: they build with
+  // their own stages in the test above.
+  std::set<std::string> needGeometry;
+  for (const StageFiles& e : ProductionShaderEffects())
+    if (!e.geometry.empty()) needGeometry.insert(e.fragment);
   int fragments = 0;
   for (const auto& [path, text] : m_sources) {
-    if (!Is(path, ".fs")) continue;
+    if (!Is(path, ".fs") || needGeometry.count(path)) continue;
     ++fragments;
     // With the shipped vertex file and with the built-in one.
     for (const char* vertex : {m_sources["shader/quad.vs"].c_str(), static_cast<const char*>(nullptr)}) {
