@@ -414,3 +414,23 @@ TEST_F(UniformUploadTest, RelinkKeepsTheValuesDriversWrote) {
 }
 
 }  // namespace
+
+// A stage that declares the program's own uniforms (the raw form has to)
+// still receives them: they take no value word that would upload zeros.
+TEST_F(UniformUploadTest, DeclaredTimeAndResolutionStayTheProgramsOwn) {
+  for (const char* line : {"uniform float iTime;", "uniform vec2 iResolution;"}) {
+    AnnotatedProgram p;
+    EXPECT_EQ(ParseOne(p, line), -1) << line;
+  }
+  AnnotatedProgram p;
+  p.m_stages[StageFragment].source =
+      "SHADER_RAW\n"
+      "out vec4 fragColor;\n"
+      "uniform vec2 iResolution;\n"
+      "void main() { fragColor = vec4(iResolution.x / 255.0, iResolution.y / 255.0, 0.0, 1.0); }\n";
+  p.Bind();
+  ASSERT_NE(p.m_program, 0u) << ShaderErrorLog();
+  p.DrawFull(0);
+  p.Unbind();
+  EXPECT_TRUE(PixelNear(ReadPixel(10, 10), {64, 32, 0, 255}));
+}

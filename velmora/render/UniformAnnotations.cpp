@@ -300,6 +300,10 @@ bool rvProgram::ParseAnnotations(std::string& text) {
     std::string annotation = comment == std::string::npos ? std::string() : "|" + line.substr(comment + 2);
     ParsedLine parsed;
     if (!ParseLine(code, annotation, parsed)) continue;
+    // The program feeds iTime and iResolution itself on every bind; a stage
+    // that declares them (the raw form must) would otherwise get a value
+    // word whose upload overwrites them with zeros.
+    if (parsed.semantic == SemanticNone && (parsed.name == "iTime" || parsed.name == "iResolution")) continue;
 
     const size_t countBefore = m_uniforms.size();
     const int index = AddUniform(parsed.name.c_str(), parsed.kind, parsed.semantic, parsed.count, parsed.constant);
