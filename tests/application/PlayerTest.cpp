@@ -4,7 +4,9 @@
 
 #include "core/ClassDesc.h"
 #include "sequence/ClassRegistry.h"
+#include "platform/Threading.h"
 #include "support/PlayerRun.h"
+#include "support/PrivateScreen.h"
 #include "support/TestPack.h"
 
 namespace {
@@ -88,20 +90,24 @@ TEST(Player, BrokenSequenceFilesDoNotStopThePlayer) {
 }
 
 TEST(Player, EscapeEndsTheRun) {
+  PrivateScreen screen(320, 240);
+  ASSERT_TRUE(screen.Ready());
   TempDir dir;
   // One effect with a window of an hour: only Escape can end this run.
   ASSERT_TRUE(BuildPack(dir, {{"Data/seq/_DemoFull_.seq",
                                R"({"Items":[{"Class":"fxBase","Properties":{"Start":0,"End":216000}}]})"}}));
   PlayerOptions options;
-  options.args = {"-640x480"};
+  options.env = {"DISPLAY=" + screen.Display()};
   options.timeoutSeconds = 60.0;
   options.waitForLog = "OpenGL Version";
-  options.whileRunning = [] {
-    // Give the loop time to start, then press Escape on the player's window.
-    std::system("sleep 1.5; xdotool search --name 'Corvanta 2021' windowactivate --sync key Escape "
-                ">/dev/null 2>&1 || xdotool key Escape");
+  bool sent = false;
+  options.whileRunning = [&] {
+    // Give the loop time to start, then press Escape.
+    platform::SleepMs(1500);
+    sent = screen.SendEscape();
   };
   const PlayerResult run = RunPlayer(dir.Path(), options);
+  EXPECT_TRUE(sent);
   EXPECT_FALSE(run.timedOut) << run.log;
   EXPECT_EQ(run.exitCode, 0) << run.log;
 }

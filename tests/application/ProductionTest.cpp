@@ -44,6 +44,7 @@
 #include "sequence/rvSequence.h"
 #include "support/GLFixture.h"
 #include "support/PlayerRun.h"
+#include "support/PrivateScreen.h"
 #include "support/TestPack.h"
 
 namespace fs = std::filesystem;
@@ -73,95 +74,8 @@ const char* const kTimecodeShader =
     "}\n";
 
 //-----------------------------------------------------------------------------
-// A virtual screen per test, so the picture size is the test's own choice
-// whatever display the suite runs under.
-//-----------------------------------------------------------------------------
-
-class PrivateScreen {
- public:
-  PrivateScreen(int width, int height) : m_width(width), m_height(height) {
-    int fds[2];
-    if (pipe(fds) != 0) return;
-    const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
-    const std::string fd = std::to_string(fds[1]);
-    m_pid = fork();
-    if (m_pid == 0) {
-      close(fds[0]);
-      const int null = open("/dev/null", O_WRONLY);
-      if (null >= 0) dup2(null, STDERR_FILENO);
-      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
-             static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(fds[1]);
-    if (m_pid < 0) {
-      close(fds[0]);
-      return;
-    }
-    // Xvfb writes its display number once it accepts clients.
-    std::string number;
-    char c;
-    while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-    close(fds[0]);
-    if (!number.empty()) m_display = ":" + number;
-  }
-  ~PrivateScreen() {
-    if (m_pid <= 0) return;
-    kill(m_pid, SIGTERM);
-    waitpid(m_pid, nullptr, 0);
-  }
-  PrivateScreen(const PrivateScreen&) = delete;
-  PrivateScreen& operator=(const PrivateScreen&) = delete;
-
-  bool Ready() const { return !m_display.empty(); }
-  const std::string& Display() const { return m_display; }
-  int Width() const { return m_width; }
-  int Height() const { return m_height; }
-
- private:
-  int m_width, m_height;
-  pid_t m_pid = -1;
-  std::string m_display;
-};
-
-//-----------------------------------------------------------------------------
 // Screenshots
 //-----------------------------------------------------------------------------
-
-struct Rgb {
-  int r = 0, g = 0, b = 0;
-  int Luma() const { return (299 * r + 587 * g + 114 * b) / 1000; }
-};
-
-struct Shot {
-  int width = 0, height = 0;
-  std::vector<unsigned char> rgb;  // rows top-down
-  int frame = -1;                  // from the timecode; -1 when there is none
-
-  Rgb At(int x, int y) const {
-    const size_t i = (size_t(y) * size_t(width) + size_t(x)) * 3;
-    return {rgb[i], rgb[i + 1], rgb[i + 2]};
-  }
-};
-
-// The whole root window of the screen, read back through ImageMagick.
-Shot Grab(const PrivateScreen& screen) {
-  Shot shot;
-  const std::string command = "import -display " + screen.Display() + " -window root -depth 8 rgb:- 2>/dev/null";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return shot;
-  const size_t size = size_t(screen.Width()) * size_t(screen.Height()) * 3;
-  shot.rgb.resize(size);
-  const size_t got = fread(shot.rgb.data(), 1, size, pipe);
-  pclose(pipe);
-  if (got != size) {
-    shot.rgb.clear();
-    return shot;
-  }
-  shot.width = screen.Width();
-  shot.height = screen.Height();
-  return shot;
-}
 
 bool IsLit(const Rgb& c) { return c.Luma() > 160; }
 bool IsDark(const Rgb& c) { return c.Luma() < 90; }
@@ -332,10 +246,6 @@ std::vector<Shot> ShootUntil(const PrivateScreen& screen, const std::function<bo
   return shots;
 }
 
-void SendEscape(const PrivateScreen& screen) {
-  const std::string command = "DISPLAY=" + screen.Display() + " xdotool key Escape";
-  ASSERT_EQ(std::system(command.c_str()), 0);
-}
 
 }  // namespace
 
@@ -570,7 +480,7 @@ TEST(Production, OverlaysAppearOnlyWhenAsked) {
     options.whileRunning = [&] {
       std::vector<Shot> shots = ShootUntil(screen, [](const Shot& shot) { return shot.frame >= 60; });
       if (!shots.empty()) frame = shots.back();
-      SendEscape(screen);
+      ASSERT_TRUE(screen.SendEscape());
     };
     const PlayerResult run = RunPlayer(dir.Path(), options);
     EXPECT_EQ(run.exitCode, 0) << run.log;
@@ -609,7 +519,7 @@ TEST(Production, LoadingShowsTheBarBeforeTheFirstFrame) {
   options.waitForLog = "OpenGL Version";
   options.whileRunning = [&] {
     shots = ShootUntil(screen, [](const Shot& shot) { return shot.frame >= 0; });
-    SendEscape(screen);
+    ASSERT_TRUE(screen.SendEscape());
   };
   const PlayerResult run = RunPlayer(dir.Path(), options);
   EXPECT_EQ(run.exitCode, 0) << run.log;
@@ -670,7 +580,7 @@ TEST_F(ProductionReplay, FramesRepeatExactly) {
   options.waitForLog = "OpenGL Version";
   options.whileRunning = [&] {
     shots = ShootUntil(screen, [](const Shot& shot) { return shot.frame >= kLastFrame; });
-    SendEscape(screen);
+    ASSERT_TRUE(screen.SendEscape());
   };
   const PlayerResult run = RunPlayer(played.Path(), options);
   ASSERT_EQ(run.exitCode, 0) << run.log;
