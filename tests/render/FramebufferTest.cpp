@@ -311,6 +311,27 @@ TEST_F(FramebufferTest, FirstCopyMakesANamedTwinThatHoldsTheColour) {
   EXPECT_TRUE(log.Contains("[Framebuffer] destroy fxBlurCopy 32x16\n"));
 }
 
+TEST_F(FramebufferTest, CopyTwinFollowsARecreatedFramebuffer) {
+  Framebuffer* fb = MakeFramebuffer("grow", 16, 16, 7);
+  fb->Copy();
+  fb->Create("grow", 48, 32, FB_COLOR | FB_RGBA16F);
+  glBindFramebuffer(GL_FRAMEBUFFER, fb->GL()->m_framebuffer);
+  glViewport(0, 0, 48, 32);
+  glClearColor(0.0f, 1.0f, 0.0f, 1.0f);
+  glClear(GL_COLOR_BUFFER_BIT);
+
+  const GLuint copy = fb->Copy();
+  const TextureInfo info = Describe(copy);
+  EXPECT_EQ(info.width, 48);
+  EXPECT_EQ(info.height, 32);
+  EXPECT_EQ(info.internalFormat, GL_RGBA16F);
+  // The far corner lies outside the old twin's size.
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, fb->m_twin->GL()->m_framebuffer);
+  EXPECT_TRUE(PixelNear(ReadPixel(45, 30), {0, 255, 0, 255}));
+  Framebuffer::Destroy(fb);
+  EXPECT_EQ(GetFramebufferCount(), 0);
+}
+
 TEST_F(FramebufferTest, CopyCutsNegativeValuesAndKeepsValuesAboveOne) {
   Framebuffer* fb = MakeFramebuffer("hdr", 8, 8, FB_COLOR | FB_RGBA32F);
   glBindFramebuffer(GL_FRAMEBUFFER, fb->GL()->m_framebuffer);

@@ -243,10 +243,11 @@ void DrawTextureToViewport(rvTexColorProgram2D& program, GLuint texture, const f
 }
 
 GLuint Framebuffer::Copy() {
-  if (!m_twin) {
-    m_twin = new Framebuffer;
-    m_twin->Create(m_name + "Copy", m_width, m_height, m_flags & ~FB_CARRIED);
-  }
+  // Create is a no-op while the twin matches; after this framebuffer was
+  // recreated with another size or format the twin follows, or the copy
+  // would land in a texture of the old size.
+  if (!m_twin) m_twin = new Framebuffer;
+  m_twin->Create(m_name + "Copy", m_width, m_height, m_flags & ~FB_CARRIED);
   m_twin->m_savedBinding = CurrentFramebufferBinding();
   glBindFramebuffer(GL_FRAMEBUFFER, m_twin->GL()->m_framebuffer);
   // The copy only cuts negative values: float targets keep values above 1.
