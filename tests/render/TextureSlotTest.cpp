@@ -14,7 +14,6 @@
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <memory>
 #include <string>
@@ -103,11 +102,6 @@ Picture Stripes4x4() {
       d[0] = (x % 2) ? 255 : 0, d[1] = 0, d[2] = 0, d[3] = 255;
     }
   return p;
-}
-
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 GLuint Compile(GLenum stage, const char* src) {
@@ -284,7 +278,9 @@ TEST_F(TextureTest, OddSizedPngAndJpegFromThePackSampleRightSideUp) {
     EXPECT_EQ(slot.m_image->m_width, c.picture->w) << c.file;
     EXPECT_EQ(slot.m_image->m_height, c.picture->h) << c.file;
     EXPECT_EQ(slot.m_image->m_channels, c.channels) << c.file;
-    if (c.tolerance == 0) EXPECT_EQ(TexImage(texture, c.picture->w, c.picture->h), Flipped(*c.picture)) << c.file;
+    if (c.tolerance == 0) {
+      EXPECT_EQ(TexImage(texture, c.picture->w, c.picture->h), Flipped(*c.picture)) << c.file;
+    }
     // The picture's top-left corner is at the top (v near 1) on the left.
     const struct {
       float u, v;

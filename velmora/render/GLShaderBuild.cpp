@@ -1,3 +1,4 @@
+// Plain GL shader building: see GLShaderBuild.h.
 #include "render/GLShaderBuild.h"
 
 namespace {

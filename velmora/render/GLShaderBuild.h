@@ -1,7 +1,8 @@
-// Plain GL shader building for the fixed programs that do not go through
-// the preprocessor (the vector display's stages, the text backend): compile
-// one stage, check a link, and hand the driver's message back to the caller,
-// who decides whether and where to report it.
+// Plain GL shader building: compile one stage, check a link, and hand the
+// driver's message back to the caller, who decides whether and where to
+// report it. Used by the preprocessed programs (rvProgram) and by the fixed
+// ones that bypass the preprocessor (the vector display, the text backend).
+// Depends on GL only; owns nothing (the caller owns the names it gets).
 #pragma once
 #include <glad/gl.h>
 

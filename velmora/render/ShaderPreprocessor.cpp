@@ -16,6 +16,7 @@
 #include <cstring>
 
 #include "Loader/DataPack.h"
+#include "render/GLShaderBuild.h"
 #include "render/rvProgram.h"
 
 // ---------------------------------------------------------------------------
@@ -361,21 +362,10 @@ bool rvProgram::CompileStage(int i) {
     log.insert(before, kStageKinds[i].title);
     return false;
   }
-  stage.shader = glCreateShader(kStageKinds[i].type);
-  const char* text = ShaderWorkText().c_str();
-  glShaderSource(stage.shader, 1, &text, nullptr);
-  glCompileShader(stage.shader);
-  GLint compiled = GL_FALSE;
-  glGetShaderiv(stage.shader, GL_COMPILE_STATUS, &compiled);
-  if (!compiled) {
-    GLint length = 0;
-    glGetShaderiv(stage.shader, GL_INFO_LOG_LENGTH, &length);
-    std::string info(static_cast<size_t>(length > 0 ? length : 1), '\0');
-    glGetShaderInfoLog(stage.shader, length, nullptr, &info[0]);
-    info.resize(strlen(info.c_str()));
+  std::string info;
+  stage.shader = CompileGLShader(kStageKinds[i].type, ShaderWorkText().c_str(), &info);
+  if (stage.shader == 0) {
     FormatShaderLog(info, i);
-    glDeleteShader(stage.shader);
-    stage.shader = 0;
     // Driver messages start with "ERROR: " like every other shader problem.
     log += std::string(kStageKinds[i].title) + "ERROR: " + info + "\n";
   }

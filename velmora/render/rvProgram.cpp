@@ -11,10 +11,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 #include "core/AppLog.h"
 #include "effects/fxBuffer.h"
+#include "render/GLShaderBuild.h"
 #include "render/GpuBuffer.h"
 #include "render/RenderTarget.h"
 #include "render/TextureImage.h"
@@ -190,14 +190,8 @@ bool rvProgram::Link() {
       glBindAttribLocation(m_program, static_cast<GLuint>(i), m_attributeNames[i].c_str());
     }
     glLinkProgram(m_program);
-    GLint linked = GL_FALSE;
-    glGetProgramiv(m_program, GL_LINK_STATUS, &linked);
-    if (!linked) {
-      GLint length = 0;
-      glGetProgramiv(m_program, GL_INFO_LOG_LENGTH, &length);
-      std::string info(std::max(length, 1), '\0');
-      glGetProgramInfoLog(m_program, length, nullptr, &info[0]);
-      info.resize(strlen(info.c_str()));
+    std::string info;
+    if (!CheckGLLink(m_program, &info)) {
       ShaderErrorLog() += "ERROR: " + info;
       if (ShaderErrorLog().back() != '\n') ShaderErrorLog() += '\n';
       glDeleteProgram(m_program);
