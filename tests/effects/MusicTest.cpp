@@ -97,7 +97,8 @@ TEST(Music, FramePositionFollowsStartTimeAndNeverGoesNegative) {
     uint64_t frame;
   };
   const Case cases[] = {{0.0f, 0.0f, 0}, {12.0f, 0.0f, 529200}, {12.0f, 1.0f, 573300},
-                        {0.0f, 3.0f, 132300}, {-5.0f, 1.0f, 0}, {-0.5f, 1.0f, 22050}};
+                        {0.0f, 3.0f, 132300}, {-5.0f, 1.0f, 0}, {-0.5f, 1.0f, 22050},
+                        {1e30f, 0.0f, UINT64_MAX}, {NAN, 1.0f, 0}};
   for (const Case& c : cases) {
     fx->m_startTime = c.startTime;
     EXPECT_EQ(fx->FrameAt(c.t), c.frame) << c.startTime << " " << c.t;
@@ -190,4 +191,22 @@ TEST(Music, PlaysTheDecodedAudioFromTheSeekPosition) {
   for (size_t i = 0; i < compare; ++i)
     if (std::fabs(out[first + i] - all[expectedFrame * 2 + i]) > 1e-6f) ++mismatches;
   EXPECT_EQ(mismatches, 0u);
+}
+
+TEST(MusicDecoder, ASeekPastTheEndLeavesOnlySilence) {
+  TempDir dir;
+  const std::string mp3 = MakeMp3(dir, 1.0);
+  ASSERT_FALSE(mp3.empty());
+  MusicDecoder d;
+  ASSERT_EQ(d.Open(reinterpret_cast<const uint8_t*>(mp3.data()), mp3.size()), 0);
+  const uint64_t length = d.LengthFrames();
+  ASSERT_GT(length, 0u);
+  // Past the end by a little, by a lot, and beyond what a file offset holds:
+  // none of them may leave the decoder where it stood.
+  for (uint64_t target : {length, length + 1000, uint64_t(1) << 40, ~uint64_t(0)}) {
+    ASSERT_TRUE(d.SeekToFrame(length / 2));
+    EXPECT_TRUE(d.SeekToFrame(target)) << target;
+    float out[2 * 64];
+    EXPECT_EQ(d.ReadFrames(out, 64), 0u) << target;
+  }
 }

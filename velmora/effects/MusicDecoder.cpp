@@ -1,3 +1,6 @@
+// MusicDecoder over libmpg123 (see MusicDecoder.h): a reader and a seeker
+// over the caller's bytes replace file access, so the whole stream is
+// decoded from memory.
 #include "effects/MusicDecoder.h"
 
 #include <mpg123.h>
@@ -83,6 +86,9 @@ void MusicDecoder::Close() {
 
 bool MusicDecoder::SeekToFrame(uint64_t frame) {
   if (!m_handle) return false;
+  // Past the end is the end: a frame beyond what off_t holds would turn
+  // negative and land at the start of the music instead of in silence.
+  if (frame > m_length) frame = m_length;
   return mpg123_seek(m_handle, static_cast<off_t>(frame), SEEK_SET) >= 0;
 }
 

@@ -80,9 +80,12 @@ void fxMusic::Kill() {
 
 uint64_t fxMusic::FrameAt(float t) const {
   // A negative position (a negative StartTime) is the first frame, not a
-  // huge unsigned one.
+  // huge unsigned one; one beyond the 64-bit range (a broken StartTime) is
+  // the last, since the conversion would be undefined.
   const float frame = (m_startTime + t) * static_cast<float>(m_decoder.SampleRate());
-  return frame > 0.0f ? static_cast<uint64_t>(frame) : 0;
+  if (!(frame > 0.0f)) return 0;
+  if (frame >= 18446744073709551616.0f) return UINT64_MAX;
+  return static_cast<uint64_t>(frame);
 }
 
 void fxMusic::SeekDecoder(float localTime) {
