@@ -9,19 +9,18 @@
 #include "render/Framebuffer.h"
 #include "render/VectorDisplay.h"
 
-const char* const g_BufferDebugSlotNames[9] = {"None",   "SlotL1", "SlotL2", "SlotL3", "SlotL4",
-                                               "SlotR1", "SlotR2", "SlotR3", "SlotR4"};
-
 namespace {
 
+const char* const kDebugSlotNames[9] = {"None",   "SlotL1", "SlotL2", "SlotL3", "SlotL4",
+                                        "SlotR1", "SlotR2", "SlotR3", "SlotR4"};
 const char* const kColorFormatNames[4] = {"default", "8bits", "16bits", "32bits"};
 const char* const kModeNames[2] = {"Reset to Default Buffer", "Unbind to previous buffer"};
 
-void AddDebugSlot(ClassDesc* desc, const char* name, int offset) {
-  desc->AddAttribute(AttrEnum, name, offset)->SetEnumNames(g_BufferDebugSlotNames, 9);
-}
-
 }  // namespace
+
+AttributeDesc* AddDebugSlotAttribute(ClassDesc* desc, const char* name, int offset) {
+  return desc->AddAttribute(AttrEnum, name, offset)->SetEnumNames(kDebugSlotNames, 9);
+}
 
 //-----------------------------------------------------------------------------
 // [SECTION] fxBufferDisplay
@@ -45,9 +44,9 @@ ClassDesc* fxBufferDisplay::RegisterAttributes() {
   desc->AddAttribute(AttrBool, "KeepRatio", RV_OFFSETOF(fxBufferDisplay, m_keepRatio));
   desc->AddAttribute(AttrBool, "RepeatUV", RV_OFFSETOF(fxBufferDisplay, m_repeatUV));
   desc->AddAttribute(AttrBool, "Clear", RV_OFFSETOF(fxBufferDisplay, m_clear));
-  AddDebugSlot(desc, "Debug Color", RV_OFFSETOF(fxBufferDisplay, m_debugColor));
-  AddDebugSlot(desc, "Debug Alpha", RV_OFFSETOF(fxBufferDisplay, m_debugAlpha));
-  AddDebugSlot(desc, "Debug Depth", RV_OFFSETOF(fxBufferDisplay, m_debugDepth));
+  AddDebugSlotAttribute(desc, "Debug Color", RV_OFFSETOF(fxBufferDisplay, m_debugColor));
+  AddDebugSlotAttribute(desc, "Debug Alpha", RV_OFFSETOF(fxBufferDisplay, m_debugAlpha));
+  AddDebugSlotAttribute(desc, "Debug Depth", RV_OFFSETOF(fxBufferDisplay, m_debugDepth));
   return desc;
 }
 
@@ -127,9 +126,9 @@ fxBase* fxBufferDefault::Create(ClassDesc* desc) { return CreateZeroFilled<fxBuf
 
 ClassDesc* fxBufferDefault::RegisterAttributes() {
   ClassDesc* desc = GetClassDesc();
-  AddDebugSlot(desc, "Debug Color", RV_OFFSETOF(fxBufferDefault, m_debugColor));
-  AddDebugSlot(desc, "Debug Alpha", RV_OFFSETOF(fxBufferDefault, m_debugAlpha));
-  AddDebugSlot(desc, "Debug Depth", RV_OFFSETOF(fxBufferDefault, m_debugDepth));
+  AddDebugSlotAttribute(desc, "Debug Color", RV_OFFSETOF(fxBufferDefault, m_debugColor));
+  AddDebugSlotAttribute(desc, "Debug Alpha", RV_OFFSETOF(fxBufferDefault, m_debugAlpha));
+  AddDebugSlotAttribute(desc, "Debug Depth", RV_OFFSETOF(fxBufferDefault, m_debugDepth));
   desc->AddAttribute(AttrEnum, "Mode", RV_OFFSETOF(fxBufferDefault, m_mode))->SetEnumNames(kModeNames, 2);
   return desc;
 }
@@ -161,8 +160,8 @@ fxBase* fxBufferStencil::Create(ClassDesc* desc) { return CreateZeroFilled<fxBuf
 
 ClassDesc* fxBufferStencil::RegisterAttributes() {
   ClassDesc* desc = GetClassDesc();
-  AddDebugSlot(desc, "Debug In", RV_OFFSETOF(fxBufferStencil, m_debugIn));
-  AddDebugSlot(desc, "Debug Out", RV_OFFSETOF(fxBufferStencil, m_debugOut));
+  AddDebugSlotAttribute(desc, "Debug In", RV_OFFSETOF(fxBufferStencil, m_debugIn));
+  AddDebugSlotAttribute(desc, "Debug Out", RV_OFFSETOF(fxBufferStencil, m_debugOut));
   desc->AddAttribute(AttrBool, "Clear", RV_OFFSETOF(fxBufferStencil, m_clear));
   desc->AddAttribute(AttrBool, "KeepWriting", RV_OFFSETOF(fxBufferStencil, m_keepWriting));
   desc->AddAttribute(AttrBool, "WriteRange/Enabled", RV_OFFSETOF(fxBufferStencil, m_writeRangeEnabled));

@@ -14,7 +14,9 @@
 #include "effects/fxBase.h"
 #include "render/RenderTarget.h"
 
-extern const char* const g_BufferDebugSlotNames[9];
+// Registers one of the editor's debug-view selectors ("None", "SlotL1" ..
+// "SlotR4"); several effects carry them and nothing in the player reads them.
+AttributeDesc* AddDebugSlotAttribute(ClassDesc* desc, const char* name, int offset);
 
 class fxBufferDisplay : public fxBase {
  public:

@@ -85,15 +85,11 @@ ClassDesc* fxShaderBase::RegisterAttributes() {
   }
   desc->AddAttribute(AttrFloat, "PostProcess/GlowAlpha", RV_OFFSETOF(fxShaderBase, m_glowAlpha))->SetRange(0.0f, 1.0f);
   desc->AddAttribute(AttrFloat, "PostProcess/BlurDepth", RV_OFFSETOF(fxShaderBase, m_blurDepth))->SetRange(0.0f, 1.0f);
-  const struct {
-    const char* name;
-    int offset;
-  } debug[] = {{"Debug/DrawColor", RV_OFFSETOF(fxShaderBase, m_drawColor)},
-               {"Debug/DrawAlpha", RV_OFFSETOF(fxShaderBase, m_drawAlpha)},
-               {"Debug/DrawDepth", RV_OFFSETOF(fxShaderBase, m_drawDepth)},
-               {"Debug/DrawGlow", RV_OFFSETOF(fxShaderBase, m_drawGlow)},
-               {"Debug/DrawBlur", RV_OFFSETOF(fxShaderBase, m_drawBlur)}};
-  for (const auto& d : debug) desc->AddAttribute(AttrEnum, d.name, d.offset)->SetEnumNames(g_BufferDebugSlotNames, 9);
+  AddDebugSlotAttribute(desc, "Debug/DrawColor", RV_OFFSETOF(fxShaderBase, m_drawColor));
+  AddDebugSlotAttribute(desc, "Debug/DrawAlpha", RV_OFFSETOF(fxShaderBase, m_drawAlpha));
+  AddDebugSlotAttribute(desc, "Debug/DrawDepth", RV_OFFSETOF(fxShaderBase, m_drawDepth));
+  AddDebugSlotAttribute(desc, "Debug/DrawGlow", RV_OFFSETOF(fxShaderBase, m_drawGlow));
+  AddDebugSlotAttribute(desc, "Debug/DrawBlur", RV_OFFSETOF(fxShaderBase, m_drawBlur));
   return desc;
 }
 

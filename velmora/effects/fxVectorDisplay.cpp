@@ -54,14 +54,10 @@ ClassDesc* fxVectorDisplay::RegisterAttributes() {
   desc->AddAttribute(AttrEnum, "Export Depth", RV_OFFSETOF(fxVectorDisplay, m_settings.exportDepth))
       ->SetEnumNames(kImportNames, 2);
   desc->AddAttribute(AttrSeparator, "_Separator_", 0);
-  const struct {
-    const char* name;
-    int offset;
-  } debug[] = {{"Debug Color", RV_OFFSETOF(fxVectorDisplay, m_debugColor)},
-               {"Debug Alpha", RV_OFFSETOF(fxVectorDisplay, m_debugAlpha)},
-               {"Debug Glow", RV_OFFSETOF(fxVectorDisplay, m_debugGlow)},
-               {"Debug Depth", RV_OFFSETOF(fxVectorDisplay, m_debugDepth)}};
-  for (const auto& d : debug) desc->AddAttribute(AttrEnum, d.name, d.offset)->SetEnumNames(g_BufferDebugSlotNames, 9);
+  AddDebugSlotAttribute(desc, "Debug Color", RV_OFFSETOF(fxVectorDisplay, m_debugColor));
+  AddDebugSlotAttribute(desc, "Debug Alpha", RV_OFFSETOF(fxVectorDisplay, m_debugAlpha));
+  AddDebugSlotAttribute(desc, "Debug Glow", RV_OFFSETOF(fxVectorDisplay, m_debugGlow));
+  AddDebugSlotAttribute(desc, "Debug Depth", RV_OFFSETOF(fxVectorDisplay, m_debugDepth));
   return desc;
 }
 
