@@ -1,3 +1,7 @@
+// AppLog: the process-wide log (see AppLog.h). Formats each message once,
+// appends it under the lock together with its line starts, and echoes it to
+// the debug output inside the same lock so that concurrent messages reach
+// stderr whole and in the order they reach the text.
 #include "core/AppLog.h"
 
 #include <cstdarg>

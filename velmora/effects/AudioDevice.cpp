@@ -1,3 +1,5 @@
+// AudioDevice over SDL audio (see AudioDevice.h). Each open device holds one
+// reference on SDL's audio subsystem and gives it back when closed.
 #include "effects/AudioDevice.h"
 
 #include <SDL.h>

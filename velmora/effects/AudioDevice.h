@@ -2,6 +2,8 @@
 // float frames from a callback on SDL's device thread. Opened stopped;
 // Start and Stop pause and resume it. With no audio device (a server, CI)
 // Init fails and the caller stays silent.
+// Depends on SDL2 only; owns the SDL device and its thread, which Uninit
+// (and the destructor) close and join.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -22,7 +24,6 @@ class AudioDevice {
   void Uninit();
   bool Start();
   bool Stop();
-  bool IsOpen() const { return m_device != 0; }
 
  private:
   static void OnSdlAudio(void* self, uint8_t* stream, int bytes);

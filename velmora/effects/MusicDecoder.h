@@ -24,7 +24,6 @@ class MusicDecoder {
   // 0 on success, else a libmpg123 error code (or -1 for no data).
   int Open(const uint8_t* data, size_t size);
   void Close();
-  bool IsOpen() const { return m_handle != nullptr; }
 
   int SampleRate() const { return m_rate; }
   int Channels() const { return m_channels; }
