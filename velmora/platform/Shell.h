@@ -1,4 +1,5 @@
-// Opens a link in the desktop's browser (xdg-open), without waiting for it.
+// Opens a link in the desktop's browser (xdg-open) without waiting for the
+// browser: true when the opener was found and started.
 #pragma once
 
 namespace platform {
