@@ -20,11 +20,14 @@
 #include <vector>
 
 #include "Loader/AssetPath.h"
+#include "Loader/rvLoader.h"
+#include "application/Application.h"
 #include "effects/fxBuffer.h"
 #include "render/Framebuffer.h"
 #include "render/RenderTarget.h"
 #include "render/TextureImage.h"
 #include "render/TextureSlot.h"
+#include "render/rvProgram.h"
 #include "sequence/rvSequence.h"
 #include "support/GLFixture.h"
 #include "support/LogCapture.h"
@@ -385,6 +388,36 @@ TEST_F(TextureTest, SampleProductionImagesLoadFromItsPack) {
   quadrants.m_filter = 0;
   EXPECT_TRUE(PixelNear(Probe(quadrants.GetTexture(), 0.1f, 0.9f), {255, 0, 0, 255}));
   EXPECT_TRUE(PixelNear(Probe(quadrants.GetTexture(), 0.9f, 0.1f), {255, 255, 255, 255}));
+}
+
+// A first read of the image ticks the loading screen, which draws a whole
+// frame with its own programs: the texture program is still the one in use
+// when its bind returns.
+TEST_F(TextureTest, TextureProgramReadsItsImageBeforeItTakesTheProgram) {
+  UsePack({{"img/q.png", EncodePng(Quadrants(8, 8, 3, kQuadrantColors))}});
+  Application& app = Application::Get();
+  app.m_windowRect = {0, 0, 64, 64};
+  app.m_viewport = app.m_windowRect;
+  rvLoader::s_loadingWindow = Window();
+
+  rvTexColorProgram2D program;
+  program.m_textureSlot.m_file = "img/q.png";
+  program.Bind();
+  rvLoader::s_loadingWindow = nullptr;
+  ASSERT_NE(program.m_textureSlot.m_image, nullptr);
+  GLint inUse = 0, texture = 0;
+  glGetIntegerv(GL_CURRENT_PROGRAM, &inUse);
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &texture);
+  EXPECT_NE(program.m_program, 0u);
+  EXPECT_EQ(GLuint(inUse), program.m_program);
+  EXPECT_EQ(GLuint(texture), program.m_textureSlot.m_image->m_texture);
+  EXPECT_EQ(g_pCurrentProgram, &program);
+  program.Unbind();
+
+  g_pCurrentRenderTarget = nullptr;
+  g_pCurrentVectorDisplay = nullptr;
+  g_defaultRenderTarget.Destroy(true);
+  ReleaseFramePresentation();
 }
 
 //-----------------------------------------------------------------------------

@@ -493,9 +493,12 @@ void rvTexColorProgram2D::Build() {
 }
 
 void rvTexColorProgram2D::Bind() {
+  // The first read of an image ticks the loading screen, which draws a frame
+  // with its own programs: read before this program takes the GL state.
+  const GLuint texture = m_textureSlot.GetTexture();
   rvProgram2D::Bind();
   glActiveTexture(GL_TEXTURE0);
-  glBindTexture(GL_TEXTURE_2D, m_textureSlot.GetTexture());
+  glBindTexture(GL_TEXTURE_2D, texture);
 }
 
 void rvTexColorProgram2D::SetTexture(const std::string& file) {
