@@ -7,9 +7,8 @@
 
 namespace platform {
 
-constexpr int kCRandMax = 0x7FFF;
-
 int CRand();
+// Restarts the calling thread's sequence; only tests use it, to replay draws.
 void CSRand(unsigned int seed);
 
 }  // namespace platform

@@ -10,6 +10,4 @@ uint64_t QueryPerformanceCounter() {
                                    .count());
 }
 
-uint64_t QueryPerformanceFrequency() { return 1000000000ull; }
-
 }  // namespace platform

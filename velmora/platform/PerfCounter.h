@@ -6,6 +6,5 @@
 namespace platform {
 
 uint64_t QueryPerformanceCounter();
-uint64_t QueryPerformanceFrequency();
 
 }  // namespace platform

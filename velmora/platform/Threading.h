@@ -22,7 +22,6 @@ class CriticalSection {
  public:
   void Enter() { m_mutex.lock(); }
   void Leave() { m_mutex.unlock(); }
-  bool TryEnter() { return m_mutex.try_lock(); }
 
  private:
   std::recursive_mutex m_mutex;
@@ -75,7 +74,6 @@ class Thread {
 
   bool Start(std::function<void()> body);
   void Join();
-  bool Running() const { return m_thread.joinable(); }
 
  private:
   std::thread m_thread;
