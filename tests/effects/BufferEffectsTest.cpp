@@ -3,6 +3,8 @@
 // by readback of colour and stencil.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "effects/fxBuffer.h"
 #include "render/Framebuffer.h"
 #include "render/RenderTarget.h"
@@ -74,6 +76,12 @@ TEST(BufferDisplaySize, FollowsTheCurrentTarget) {
       {{0, 0}, {256, 128}, true, 1920, 1080, 227, 128},
       {{0, 0}, {0, 0}, false, 640, 480, 640, 480},  // a zero size falls back to the current one
       {{0.25f, 0}, {0, 64}, false, 800, 600, 150, 64},
+      // Sizes no texture can have, from a broken file, fall back as well.
+      {{-1, -1}, {0, 0}, false, 640, 480, 640, 480},
+      {{-1, -1}, {0, 0}, true, 640, 480, 640, 480},
+      {{1e9f, 1e9f}, {0, 0}, true, 640, 480, 640, 480},
+      {{NAN, 0.5f}, {0, 0}, false, 800, 600, 800, 600},
+      {{0, 0}, {-256, 1e12f}, false, 800, 600, 800, 600},
   };
   fxBufferDisplay* fx = Make<fxBufferDisplay>();
   for (const Case& c : cases) {
@@ -82,8 +90,8 @@ TEST(BufferDisplaySize, FollowsTheCurrentTarget) {
     fx->m_keepRatio = c.keepRatio;
     int w = 0, h = 0;
     fx->ComputeSize(c.w, c.h, w, h);
-    EXPECT_EQ(w, c.expectW);
-    EXPECT_EQ(h, c.expectH);
+    EXPECT_EQ(w, c.expectW) << c.unit.x << " " << c.pixel.x;
+    EXPECT_EQ(h, c.expectH) << c.unit.y << " " << c.pixel.y;
   }
   delete fx;
 }

@@ -68,13 +68,22 @@ fxBufferDisplay::~fxBufferDisplay() { m_target.Destroy(true); }
 
 RenderTarget* fxBufferDisplay::GetBuffer() { return &m_target; }
 
+namespace {
+
+// One dimension in pixels, or 0 ("use the current target's") for a value
+// no texture can have: negative, NaN, or beyond any GL size limit, where the
+// conversion to int would also be undefined.
+int PixelDimension(float v) { return v >= 0.0f && v < 65536.0f ? static_cast<int>(v) : 0; }
+
+}  // namespace
+
 void fxBufferDisplay::ComputeSize(int currentWidth, int currentHeight, int& width, int& height) const {
   const float w = static_cast<float>(currentWidth), h = static_cast<float>(currentHeight);
   // Both dimensions are measured in target heights.
-  width = static_cast<int>(h * m_sizeUnit.x);
-  if (width == 0 && m_sizePixel.x > 0.0f) width = static_cast<int>(m_sizePixel.x);
-  height = static_cast<int>(h * m_sizeUnit.y);
-  if (height == 0 && m_sizePixel.y > 0.0f) height = static_cast<int>(m_sizePixel.y);
+  width = PixelDimension(h * m_sizeUnit.x);
+  if (width == 0) width = PixelDimension(m_sizePixel.x);
+  height = PixelDimension(h * m_sizeUnit.y);
+  if (height == 0) height = PixelDimension(m_sizePixel.y);
   if (m_keepRatio && h > 0.0f) width = static_cast<int>(static_cast<float>(height) * w / h);
   if (width == 0 || height == 0) {
     width = currentWidth;
