@@ -31,6 +31,18 @@ TEST(VectorDisplayMath, GlowPassesAndGainFollowBrightness) {
   }
 }
 
+// The brightness comes from sequence data and drivers: a wild value must
+// not turn into millions of blur passes a frame, or into an undefined cast.
+TEST(VectorDisplayMath, GlowPassesStayBoundedForWildBrightness) {
+  const int most = vector_display::GlowPasses(vector_display::kMaxGlowBrightness);
+  EXPECT_EQ(most, int(vector_display::kMaxGlowBrightness) * 8);
+  const struct {
+    float brightness;
+    int passes;
+  } cases[] = {{1e6f, most}, {1e10f, most}, {INFINITY, most}, {NAN, 0}, {-1.0f, 0}, {-INFINITY, 0}};
+  for (const auto& c : cases) EXPECT_EQ(vector_display::GlowPasses(c.brightness), c.passes) << c.brightness;
+}
+
 TEST(VectorDisplayMath, DecayWeightsRampFromInitialToFinal) {
   VectorDisplaySettings s;
   s.decayInitial = 1.0f;

@@ -77,7 +77,12 @@ float vector_display::GlowGain(float brightness) {
   return (brightness <= 1.0f ? 0.9f : 0.2f) * d * d * d + 1.05f;
 }
 
-int vector_display::GlowPasses(float brightness) { return static_cast<int>(std::ceil(brightness * 8.0f)); }
+int vector_display::GlowPasses(float brightness) {
+  // NaN and negative values glow not at all; the cap keeps the count finite
+  // and the cast defined.
+  if (!(brightness > 0.0f)) return 0;
+  return static_cast<int>(std::ceil(std::min(brightness, kMaxGlowBrightness) * 8.0f));
+}
 
 float vector_display::DecayWeight(const VectorDisplaySettings& s, float steps, int age) {
   if (age <= 0) return 1.0f;

@@ -94,6 +94,9 @@ struct vector_display : public VectorGeometry {
   // Glow strength from the colour brightness (Flush and EndPass use them).
   static float GlowGain(float brightness);
   static int GlowPasses(float brightness);
+  // Brightness beyond which more passes change nothing visible (the gain is
+  // far above 1 a pass); the pass count stops growing there.
+  static constexpr float kMaxGlowBrightness = 32.0f;
   // Weight of a history frame of age k with `steps` frames drawn.
   static float DecayWeight(const VectorDisplaySettings& s, float steps, int age);
 
