@@ -2,6 +2,9 @@
 // printf-style, appended to the in-memory text with the start of every line
 // recorded, and echoed to the debug output (stderr). Any thread may write;
 // one lock keeps each message whole.
+// Depends on Dear ImGui's containers (no interface context needed) and the
+// platform lock and debug output; owns the text and the line starts, which
+// grow for the whole run.
 #pragma once
 #include <imgui.h>
 

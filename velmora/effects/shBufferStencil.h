@@ -4,6 +4,8 @@
 // caller turns every kept fragment into a stencil write. A channel whose
 // lower bound exceeds its upper bound does not restrict, nor does a depth
 // range with Depthi > Depthf. One process-wide instance.
+// Depends on the 2D program (render/rvProgram.h) and the current render
+// target; owns its GL program, which lives until the process ends.
 #pragma once
 #include "render/rvProgram.h"
 
