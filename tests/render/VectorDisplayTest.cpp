@@ -433,6 +433,13 @@ TEST_F(VectorDisplayTest, FlushClampsAndOrdersTheSettings) {
   EXPECT_EQ(m_display->m_settings.decaySteps, 32.0f);
   EXPECT_EQ(m_display->m_settings.fogZ, glm::vec2(500.0f, 1000.0f));
   EXPECT_EQ(m_display->m_settings.thickness, glm::vec2(0.8f, 0.8f + 0.0001f));
+
+  // A step count that is not a number falls to the lower bound.
+  m_display->m_settings.decaySteps = NAN;
+  StartFrame(1);
+  HorizontalLine();
+  m_display->Flush();
+  EXPECT_EQ(m_display->m_settings.decaySteps, 1.0f);
 }
 
 TEST_F(VectorDisplayTest, EarlierFramesVanishWithOneStepOrAfterAResize) {

@@ -796,7 +796,8 @@ void vector_display::Flush(VectorHistory* history) {
   glDepthMask(GL_TRUE);
   const glm::mat4 mvp = target->m_viewProjection;
   slot.camera = mvp;
-  m_settings.decaySteps = std::min(std::max(m_settings.decaySteps, 1.0f), 32.0f);
+  // The bound first: a NaN step count becomes 1 instead of reaching the cast.
+  m_settings.decaySteps = std::min(std::max(1.0f, m_settings.decaySteps), 32.0f);
   const int n = static_cast<int>(m_settings.decaySteps);
 
   // Triangles: the newest drawn frame is opaque and writes depth, older ones
