@@ -250,8 +250,6 @@ TEST(SvgViewBox, ZeroOrNegativeScalesGiveNoShapesInsteadOfNaN) {
       "<svg width=\"100\" height=\"100\" viewBox=\"0 0 10 -10\" preserveAspectRatio=\"xMidYMid\"><rect width=\"5\" "
       "height=\"5\"/></svg>",
       "<svg width=\"-100\" height=\"100\" viewBox=\"0 0 10 10\"><rect width=\"5\" height=\"5\"/></svg>",
-      // A vertical line alone has no width to scale.
-      "<svg><line x1=\"5\" y1=\"0\" x2=\"5\" y2=\"10\"/></svg>",
       "<svg viewBox=\"0 0 0 10\" height=\"10\" preserveAspectRatio=\"xMidYMid meet\"><line x1=\"5\" y1=\"0\" "
       "x2=\"5\" y2=\"10\"/></svg>",
       "<svg viewBox=\"0 0 0 10\" height=\"10\" preserveAspectRatio=\"xMidYMid slice\"><linearGradient id=\"g\">"
@@ -262,6 +260,32 @@ TEST(SvgViewBox, ZeroOrNegativeScalesGiveNoShapesInsteadOfNaN) {
     SvgImagePtr image = ParseText(doc);
     ASSERT_NE(image, nullptr) << doc;
     EXPECT_EQ(image->shapes, nullptr) << doc;
+  }
+}
+
+// A drawing that is one straight line and names no size has no extent across
+// the line: that axis scales by 0 and the line lands on the image's edge,
+// whole along its length.
+TEST(SvgViewBox, LoneStraightLinesWithoutASizeKeepTheirLength) {
+  struct Case {
+    const char* doc;
+    float width, height;
+    std::vector<Pt> knots;
+  };
+  const Case cases[] = {
+      {"<svg><line x1=\"5\" y1=\"2\" x2=\"5\" y2=\"12\"/></svg>", 0, 10, {{0, 0}, {0, 10}}},
+      {"<svg><path d=\"M 3 7 H 23\"/></svg>", 20, 0, {{0, 0}, {20, 0}}},
+  };
+  for (const Case& c : cases) {
+    SvgImagePtr image = ParseText(c.doc);
+    ASSERT_NE(image, nullptr) << c.doc;
+    EXPECT_FLOAT_EQ(image->width, c.width) << c.doc;
+    EXPECT_FLOAT_EQ(image->height, c.height) << c.doc;
+    ASSERT_NE(image->shapes, nullptr) << c.doc;
+    ASSERT_NE(image->shapes->paths, nullptr) << c.doc;
+    ExpectPoints(Knots(*image->shapes->paths), c.knots, 1e-5f);
+    ExpectBounds(image->shapes->bounds, c.knots.front().x, c.knots.front().y, c.knots.back().x, c.knots.back().y,
+                 1e-5f);
   }
 }
 

@@ -557,10 +557,15 @@ void SvgParser::ScaleToViewbox() {
   float sx = viewWidth > 0 ? image->width / viewWidth : 0.0f;
   float sy = viewHeight > 0 ? image->height / viewHeight : 0.0f;
 
-  // A zero, negative or unbounded scale (an empty or negative view box or
-  // size) has no sensible picture: the alignment below would divide by it
-  // and every coordinate would come out NaN. Such a document shows nothing.
-  if (!(sx > 0.0f && sy > 0.0f && std::isfinite(sx) && std::isfinite(sy))) {
+  // A negative or unbounded scale (a negative view box or size, a size past
+  // the float range) has no sensible picture, and neither has a zero scale
+  // that meet or slice would divide by: every coordinate would come out NaN.
+  // Such a document shows nothing. Without a fit mode a zero scale is sound:
+  // it belongs to an axis along which the drawing has no extent (a lone
+  // straight line without a size), which it keeps on the image's edge.
+  const bool fitDividesByScale = alignType != kSvgAspectNone && (sx == 0.0f || sy == 0.0f);
+  const bool negative = sx < 0.0f || sy < 0.0f || viewWidth < 0.0f || viewHeight < 0.0f;
+  if (negative || !std::isfinite(sx) || !std::isfinite(sy) || fitDividesByScale) {
     DeleteShapes(image->shapes);
     image->shapes = nullptr;
     lastShape = nullptr;
