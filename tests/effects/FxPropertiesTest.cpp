@@ -268,3 +268,25 @@ TEST(FxProperties, AnEffectWithoutDriversSavesNoDriverList) {
   probe->SaveDrivers(out);
   EXPECT_FALSE(out.isMember("_apAttribDrivers"));
 }
+
+TEST(FxProperties, SavingIntoSomethingThatIsNotAnObjectNeverThrows) {
+  auto probe = MakeProbe();
+  probe->m_fadeIn = 0.25f;
+  probe->m_drivers.push_back(CreateDriver(probe.get(), DriverSinus, probe->m_classDesc->FindAttribute("FadeIn")));
+  const AttributeDesc* value = probe->m_classDesc->FindAttribute("Probe/Value");
+  // What the JSON library would refuse to index or append to is left as it is.
+  for (const char* text : {"[1, 2]", "42", "\"text\"", "true"}) {
+    const Json::Value before = ParseJson(text);
+    Json::Value out = before;
+    probe->SaveAttribute(out, value);
+    probe->SaveDrivers(out);
+    EXPECT_EQ(out, before) << text;
+  }
+  // A driver list of the wrong type is replaced by the effect's drivers.
+  Json::Value out = ParseJson(R"({"_apAttribDrivers": "none", "Other": 1})");
+  probe->SaveDrivers(out);
+  ASSERT_TRUE(out["_apAttribDrivers"].isArray());
+  ASSERT_EQ(out["_apAttribDrivers"].size(), 1u);
+  EXPECT_EQ(out["_apAttribDrivers"][0]["_eType"].asInt(), DriverSinus);
+  EXPECT_EQ(out["Other"].asInt(), 1);
+}

@@ -297,7 +297,16 @@ void fxBase::LoadDrivers(const Json::Value& properties) {
   if (m_state > StateNone) m_reInit = true;
 }
 
+namespace {
+
+// JsonCpp throws when a member is set on, or appended to, a value of another
+// type; such a target is left as it is.
+bool IsJsonObjectTarget(const Json::Value& object) { return object.isNull() || object.isObject(); }
+
+}  // namespace
+
 void fxBase::SaveAttribute(Json::Value& object, const AttributeDesc* attribute) const {
+  if (!IsJsonObjectTarget(object)) return;
   if (!attribute->m_children.empty()) {
     for (const AttributeDesc* child : attribute->m_children) SaveAttribute(object, child);
     return;
@@ -323,9 +332,12 @@ void fxBase::SaveAttribute(Json::Value& object, const AttributeDesc* attribute) 
 }
 
 void fxBase::SaveDrivers(Json::Value& object) const {
+  if (m_drivers.empty() || !IsJsonObjectTarget(object)) return;
+  Json::Value& list = object["_apAttribDrivers"];
+  if (!list.isArray()) list = Json::Value(Json::arrayValue);
   for (const NoneDriver* driver : m_drivers) {
     Json::Value entry(Json::objectValue);
     driver->Save(entry);
-    object["_apAttribDrivers"].append(entry);
+    list.append(entry);
   }
 }
