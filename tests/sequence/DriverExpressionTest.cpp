@@ -226,3 +226,15 @@ TEST(ExpressionDriver, UnboundableListEntriesStayHarmless) {
 }
 
 }  // namespace
+
+TEST(ExpressionDriver, SavingIntoSomethingThatIsNotAnObjectLeavesItAlone) {
+  DriverTestFx fx;
+  auto d = Make(fx, "a+x");
+  d->Evaluate(0.0f);
+  for (const char* text : {"[1, 2]", "42", "\"text\"", "false"}) {
+    const Json::Value before = ParseJson(text);
+    Json::Value out = before;
+    d->Save(out);
+    EXPECT_EQ(out, before) << text;
+  }
+}

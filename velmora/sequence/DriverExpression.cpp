@@ -66,6 +66,8 @@ void ExpressionDriver::Load(const Json::Value& obj) {
 }
 
 void ExpressionDriver::Save(Json::Value& obj) const {
+  // Like the registered members, the variables go only into an object.
+  if (!obj.isNull() && !obj.isObject()) return;
   NoneDriver::Save(obj);
   obj["nVarCount"] = static_cast<int>(m_userVars.size());
   if (m_userVars.empty()) {
