@@ -11,6 +11,7 @@
 #include "effects/MusicDecoder.h"
 #include "effects/fxMusic.h"
 #include "platform/Threading.h"
+#include "sequence/rvSequence.h"
 #include "support/TestPack.h"
 
 namespace {
@@ -209,4 +210,27 @@ TEST(MusicDecoder, ASeekPastTheEndLeavesOnlySilence) {
     float out[2 * 64];
     EXPECT_EQ(d.ReadFrames(out, 64), 0u) << target;
   }
+}
+
+TEST(Music, APausedSequenceKeepsTheDeviceStoppedWhenItsClockIsMovedByHand) {
+  TempDir dir;
+  ASSERT_TRUE(BuildPack(dir, {{"Data/Audio/m.mp3", MakeMp3(dir, 2.0)}}));
+  EnterDir(dir);
+  rvSequence sequence(0);
+  fxMusic* fx = MakeMusic("Audio/m.mp3");
+  sequence.AppendItem(fx);
+  fx->SetState(StateRunning);
+  ASSERT_TRUE(fx->IsLoaded());
+  // A pad or a "Time Seek" moves a paused clock: the items see an ordinary
+  // step, yet nothing is playing.
+  sequence.m_playing = false;
+  Step(fx, 0.25f);
+  EXPECT_FALSE(fx->IsPlaying());
+  sequence.m_playing = true;
+  Step(fx, 1.0f / 60.0f);
+  EXPECT_TRUE(fx->IsPlaying());
+  sequence.m_playing = false;
+  Step(fx, 1.0f / 60.0f);
+  EXPECT_FALSE(fx->IsPlaying());
+  sequence.Clear();
 }
