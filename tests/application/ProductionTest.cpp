@@ -149,12 +149,6 @@ double ChangedShare(const Shot& a, const Shot& b) {
 // timecode effect.
 //-----------------------------------------------------------------------------
 
-std::string ShellQuote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += (c == '\'') ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
 void CopyBuiltPack(const TempDir& dir) {
   fs::copy_file(VELMORA_PACK_PATH, fs::path(dir.Path()) / "Velmora-Pinvale.sts",
                 fs::copy_options::overwrite_existing);

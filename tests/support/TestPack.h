@@ -33,3 +33,6 @@ bool BuildPack(const TempDir& dir, const PackFiles& files, const std::string& pa
 void EnterDir(const TempDir& dir);
 
 std::string ReadTextFile(const std::string& path);
+
+// The text as one single-quoted word for a shell command line.
+std::string ShellQuote(const std::string& s);
