@@ -1,12 +1,15 @@
 // The application shell.
 //
-// [SECTION] Start-up values and size presets
+// [SECTION] Start-up failures and the instance
 // [SECTION] Init: window, context, command line, swap interval
 // [SECTION] Viewport
 // [SECTION] Run: load, frame loop, teardown
 //
 // Everything here runs on the main thread. Start-up failures log one line
-// and end the process with exit code 1; nothing after start-up ends it.
+// and end the process with exit code 1. After start-up only a window closed
+// while the production loads ends the process early (exit code -1, from the
+// loading screen); otherwise the run ends through Escape or the sequence's
+// last frame and the teardown.
 #include "application/Application.h"
 
 #include <glad/gl.h>
@@ -32,7 +35,7 @@
 #include "sequence/rvSequence.h"
 
 //-----------------------------------------------------------------------------
-// [SECTION] Start-up values and size presets
+// [SECTION] Start-up failures and the instance
 //-----------------------------------------------------------------------------
 
 namespace {
