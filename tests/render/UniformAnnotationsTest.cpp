@@ -118,6 +118,28 @@ TEST(UniformAnnotationsTest, BudgetHolds255Vec4) {
   EXPECT_EQ(ShaderErrorLog(), "ERROR: two many uniform variables with v255 (max 1024 dword cumulated)\n");
 }
 
+// Array sizes come from shader text: one whose words overflow an int must
+// fail like any other over-budget uniform and leave the fill where it was,
+// or the next uniform would be written outside the value area.
+TEST(UniformAnnotationsTest, HugeArraysFailWithoutMovingTheFill) {
+  const char* const lines[] = {
+      "uniform float f[2147483647];", "uniform vec2 v[1073741824];",
+      "uniform vec3 w[715827883];",   "uniform vec4 x[1073741824];",
+      "uniform float g[4294967297];",
+  };
+  for (const char* line : lines) {
+    AnnotatedProgram p;
+    std::string body = std::string(line) + "\nuniform float after;";
+    ShaderErrorLog().clear();
+    EXPECT_FALSE(p.ParseAnnotations(body)) << line;
+    EXPECT_NE(ShaderErrorLog().find("ERROR: two many uniform variables with "), std::string::npos) << line;
+    ASSERT_EQ(p.m_uniforms.size(), 1u) << line;
+    EXPECT_STREQ(p.m_uniforms[0].name, "after");
+    EXPECT_EQ(p.m_uniforms[0].headerWord, 0) << line;
+    EXPECT_EQ(p.m_dwordFill, 4) << line;
+  }
+}
+
 TEST(UniformAnnotationsTest, ProgramsWithoutValueAreaTakeNoAnnotations) {
   rvProgram2D p;
   std::string body = "uniform float speed; // |ATTR=Speed|";

@@ -13,7 +13,9 @@
 #include <GLFW/glfw3.h>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -32,25 +34,28 @@ namespace {
 bool IsArrayKind(int kind) { return kind >= UniformIntArray && kind <= UniformVec4Array; }
 
 // Words reserved for the values of an entry that lives in the value area,
-// and the kind it takes (arrays get their array kind).
-int ValueWords(int& kind, int n) {
+// and the kind it takes (arrays get their array kind). Counted in 64 bits:
+// the element count comes from shader text, and its words must reach the
+// budget check without wrapping around.
+int64_t ValueWords(int& kind, int count) {
+  const int64_t n = count;
   const bool array = n >= 2;
   switch (kind) {
     case UniformInt:
       if (array) kind = UniformIntArray;
-      return std::max(n, 4);
+      return std::max<int64_t>(n, 4);
     case UniformFloat:
       if (array) kind = UniformFloatArray;
-      return std::max(n, 4);
+      return std::max<int64_t>(n, 4);
     case UniformVec2:
       if (array) kind = UniformVec2Array;
-      return std::max(2 * n, 4);
+      return std::max<int64_t>(2 * n, 4);
     case UniformVec3:
       if (array) kind = UniformVec3Array;
-      return std::max(3 * n, 4);
+      return std::max<int64_t>(3 * n, 4);
     case UniformVec4:
       if (array) kind = UniformVec4Array;
-      return 4 * std::max(n, 1);
+      return 4 * std::max<int64_t>(n, 1);
     case UniformMat4:
       return 16;
     default:  // bool (an array stays a scalar) and sampler2D
@@ -61,7 +66,7 @@ int ValueWords(int& kind, int n) {
 }  // namespace
 
 int rvProgram::AddUniform(const char* name, int kind, int semantic, int count, bool constant) {
-  int words = 0;
+  int64_t words = 0;
   if (semantic == SemanticNone || semantic == SemanticColor || semantic == SemanticColors) {
     words = ValueWords(kind, count);
   }
@@ -78,7 +83,7 @@ int rvProgram::AddUniform(const char* name, int kind, int semantic, int count, b
     return static_cast<int>(existing - m_uniforms.data());
   }
   const int budget = m_values != nullptr ? m_dwordBudget : 0;
-  if (m_dwordFill + words + 1 > budget) {
+  if (int64_t(m_dwordFill) + words + 1 > budget) {
     AppendShaderError("ERROR: two many uniform variables with %s (max %d dword cumulated)\n", name, budget);
     return -1;
   }
@@ -96,8 +101,8 @@ int rvProgram::AddUniform(const char* name, int kind, int semantic, int count, b
   u.headerWord = m_dwordFill;
   if (IsArrayKind(kind)) ++m_dwordFill;
   u.valueWord = m_dwordFill;
-  u.wordCount = words;
-  m_dwordFill += words;
+  u.wordCount = static_cast<int>(words);
+  m_dwordFill += u.wordCount;
   if (constant) ++m_constantUniformCount;
   m_values[u.headerWord] = static_cast<uint32_t>(count);
   for (int w = u.valueWord; w < m_dwordFill; ++w) m_values[w] = 0;
@@ -238,7 +243,9 @@ bool ParseLine(const std::string& code, std::string& annotation, ParsedLine& out
   if (end == std::string::npos) end = code.size();
   const size_t bracket = code.find('[', pos);
   if (bracket != std::string::npos && bracket < end) {
-    out.count = atoi(code.c_str() + bracket + 1);
+    // Saturated: a size beyond an int must not wrap into a small one.
+    const long size = strtol(code.c_str() + bracket + 1, nullptr, 10);
+    out.count = static_cast<int>(std::clamp<long>(size, INT_MIN, INT_MAX));
     end = bracket;
   }
   out.name = code.substr(pos, end - pos);
