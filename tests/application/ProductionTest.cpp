@@ -196,16 +196,9 @@ bool AddTimecode(const TempDir& dir, Json::Value sequence) {
   props["Shaders/Fragment"] = "shader/test/timecode.fs";
   props["Shaders/Vertex"] = "";
   sequence["Items"].append(item);
-  dir.WriteFile(kSequenceEntry, Json::writeString(Json::StreamWriterBuilder(), sequence));
-  dir.WriteFile(kTimecodeEntry, kTimecodeShader);
-  // zip replaces the two entries in place; the loose copies go again, as the
-  // player reads nothing but the pack.
-  const std::string command = "cd " + ShellQuote(dir.Path()) + " && zip -q -P " + ShellQuote(kPackPassword) +
-                              " Velmora-Pinvale.sts " + kSequenceEntry + " " + kTimecodeEntry;
-  const bool ok = std::system(command.c_str()) == 0;
-  std::error_code ec;
-  fs::remove_all(fs::path(dir.Path()) / "Data", ec);
-  return ok;
+  // zip replaces the two entries of the copied pack in place.
+  return BuildPack(dir, {{kSequenceEntry, Json::writeString(Json::StreamWriterBuilder(), sequence)},
+                         {kTimecodeEntry, kTimecodeShader}});
 }
 
 PlayerOptions FixedStepOptions(const PrivateScreen& screen) {

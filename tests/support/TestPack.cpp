@@ -31,7 +31,7 @@ void TempDir::WriteFile(const std::string& relative, const std::string& bytes) c
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-std::string ShellQuote(const std::string& s) {
+static std::string ShellQuote(const std::string& s) {
   std::string q = "'";
   for (char c : s) q += (c == '\'') ? std::string("'\\''") : std::string(1, c);
   return q + "'";

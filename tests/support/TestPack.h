@@ -23,7 +23,9 @@ class TempDir {
 
 using PackFiles = std::map<std::string, std::string>;
 
-// Builds dir/Velmora-Pinvale.sts from files. Returns false when zip failed.
+// Builds dir/Velmora-Pinvale.sts from files, or adds them to the pack already
+// there (an entry of the same name is replaced). Returns false when zip
+// failed.
 bool BuildPack(const TempDir& dir, const PackFiles& files, const std::string& password = kPackPassword,
                const std::string& packName = "Velmora-Pinvale.sts");
 
@@ -33,6 +35,3 @@ bool BuildPack(const TempDir& dir, const PackFiles& files, const std::string& pa
 void EnterDir(const TempDir& dir);
 
 std::string ReadTextFile(const std::string& path);
-
-// The text as one single-quoted word for a shell command line.
-std::string ShellQuote(const std::string& s);
