@@ -3,6 +3,8 @@
 // entries announce more bytes than they hold.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <cstdint>
 #include <cstring>
 #include <fstream>
@@ -142,6 +144,29 @@ TEST(DataPack, EntryAnnouncingALengthPastTheIntRangeMisses) {
   AnnounceUncompressedSize(dir.Path() + "/Velmora-Pinvale.sts", 0xFFFFFFF0u);
   EnterDir(dir);
   SetDataDirectory("Data");
+  int size = 7;
+  EXPECT_EQ(DataPack::Get().ReadFile("seq/a.seq", size), nullptr);
+  EXPECT_EQ(size, 0);
+}
+
+// A length that fits an int but not the memory at hand (a damaged pack on a
+// small machine): the buffer cannot be had, and the read is a miss rather
+// than an exception that ends the process.
+TEST(DataPack, EntryAnnouncingMoreThanMemoryHoldsMisses) {
+  TempDir dir;
+  ASSERT_TRUE(BuildPack(dir, {{"Data/seq/a.seq", "twelve bytes"}}));
+  AnnounceUncompressedSize(dir.Path() + "/Velmora-Pinvale.sts", 0x7FFFFFF0u);
+  EnterDir(dir);
+  SetDataDirectory("Data");
+  DataPack::Get();  // mounted before the address space shrinks
+  // Leave this process 256 MB of address space beyond what it uses now.
+  long usedKb = 0;
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("VmSize:", 0) == 0) usedKb = std::stol(line.substr(7));
+  ASSERT_GT(usedKb, 0);
+  const rlimit limit = {rlim_t(usedKb + 256 * 1024) * 1024, rlim_t(usedKb + 256 * 1024) * 1024};
+  ASSERT_EQ(setrlimit(RLIMIT_AS, &limit), 0);
   int size = 7;
   EXPECT_EQ(DataPack::Get().ReadFile("seq/a.seq", size), nullptr);
   EXPECT_EQ(size, 0);

@@ -9,6 +9,7 @@
 #include <physfs.h>
 
 #include <climits>
+#include <new>
 
 #include "Loader/AssetPath.h"
 #include "Loader/rvLoader.h"
@@ -18,13 +19,15 @@ namespace {
 constexpr const char* kPackPassword = "Quiet lanterns drift over amber fields.";
 
 // Reads an open file whole. The length an archive announces is not trusted:
-// one that is unknown (negative) or leaves no room for the terminating 0 in
-// an int-sized buffer, or a read that comes back short (a damaged pack),
-// is a miss rather than a buffer holding garbage.
+// one that is unknown (negative), leaves no room for the terminating 0 in an
+// int-sized buffer or asks for more memory than there is, or a read that
+// comes back short (a damaged pack), is a miss rather than a buffer holding
+// garbage or an exception.
 FileBuffer ReadOpenFile(PHYSFS_File* file, int& size) {
   const PHYSFS_sint64 length = PHYSFS_fileLength(file);
   if (length < 0 || length >= PHYSFS_sint64(INT_MAX)) return nullptr;
-  FileBuffer buffer(new char[size_t(length) + 1]);
+  FileBuffer buffer(new (std::nothrow) char[size_t(length) + 1]);
+  if (!buffer) return nullptr;
   if (PHYSFS_readBytes(file, buffer.get(), PHYSFS_uint64(length)) != length) return nullptr;
   buffer[size_t(length)] = 0;
   size = int(length);

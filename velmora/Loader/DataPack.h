@@ -26,9 +26,10 @@ class DataPack {
   static DataPack& Get();
 
   // Reads a whole file; `size` gets its length (0 on a miss). A miss, a
-  // failed open, a length that does not fit an int buffer or a read that
-  // delivers fewer bytes than announced all return null with size 0. An
-  // empty path returns null at once without ticking the loading screen.
+  // failed open, a length that does not fit an int buffer or the memory at
+  // hand, or a read that delivers fewer bytes than announced all return
+  // null with size 0. An empty path returns null at once without ticking
+  // the loading screen.
   FileBuffer ReadFile(const std::string& path, int& size);
   // The name the glyph-atlas renderer uses for the same read.
   FileBuffer LoadFile(const std::string& path, int& size) { return ReadFile(path, size); }
