@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <thread>
 
 extern char** environ;
 
@@ -57,7 +58,10 @@ PlayerResult RunPlayer(const std::string& workDir, const PlayerOptions& options)
   }
 
   const auto start = std::chrono::steady_clock::now();
-  bool callbackDone = !options.whileRunning;
+  // The hook runs beside the reading loop: a player that logs more than the
+  // pipe holds while the hook takes its screenshots would otherwise block on
+  // its next log line, and the time limit would not be watched meanwhile.
+  std::thread hook;
   char buffer[4096];
   for (;;) {
     pollfd pfd{pipeFd[0], POLLIN, 0};
@@ -67,9 +71,9 @@ PlayerResult RunPlayer(const std::string& workDir, const PlayerOptions& options)
       if (n <= 0) break;  // the player closed stderr: it has ended
       result.log.append(buffer, static_cast<size_t>(n));
     }
-    if (!callbackDone && result.log.find(options.waitForLog) != std::string::npos) {
-      callbackDone = true;
-      options.whileRunning();
+    if (options.whileRunning && !hook.joinable() &&
+        result.log.find(options.waitForLog) != std::string::npos) {
+      hook = std::thread(options.whileRunning);
     }
     const double elapsed =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -82,6 +86,7 @@ PlayerResult RunPlayer(const std::string& workDir, const PlayerOptions& options)
   close(pipeFd[0]);
   int status = 0;
   waitpid(pid, &status, 0);
+  if (hook.joinable()) hook.join();
   if (!result.timedOut && WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
   return result;
 }

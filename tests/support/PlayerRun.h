@@ -18,7 +18,8 @@ struct PlayerOptions {
   std::vector<std::string> env;  // extra "NAME=value" entries
   double timeoutSeconds = 120.0;
   // Called once while the player runs, after it has logged `waitForLog`
-  // (e.g. take a screenshot, send Escape).
+  // (e.g. take screenshots, send Escape), on a thread of its own while its
+  // log keeps being read; RunPlayer returns once it has finished.
   std::string waitForLog;
   std::function<void()> whileRunning;
 };
