@@ -2,11 +2,21 @@
 
 #include <GLFW/glfw3.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 
 void GLTest::SetUp() {
-  ASSERT_TRUE(glfwInit()) << "no display for GLFW (DISPLAY=" << (getenv("DISPLAY") ? getenv("DISPLAY") : "")
-                          << ")";
+  // Many test processes connect to one X server at once when the suite runs
+  // in parallel; a refused connection is retried for a while before the
+  // test fails for want of a display.
+  bool initialised = glfwInit();
+  for (int attempt = 0; !initialised && attempt < 40; ++attempt) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    initialised = glfwInit();
+  }
+  ASSERT_TRUE(initialised) << "no display for GLFW (DISPLAY=" << (getenv("DISPLAY") ? getenv("DISPLAY") : "")
+                           << ")";
   glfwDefaultWindowHints();
   glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
   glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 4);
