@@ -41,6 +41,9 @@ void RenderTarget::Create(const std::string& name, int width, int height, uint8_
   m_width = width;
   m_height = height;
   m_flags = flags;
+  // Created from here on, whatever the vector step below gives: Destroy must
+  // release the framebuffers even when the display could not be set up.
+  m_created = true;
   if (framebufferFlags != 0) {
     // Assigned before Create: a target that is current keeps its new colour
     // framebuffer bound (Framebuffer::AllocateGL looks at the current target).
@@ -67,7 +70,6 @@ void RenderTarget::Create(const std::string& name, int width, int height, uint8_
     }
   }
   UpdateMatrices(glm::mat4(1.0f));
-  m_created = true;
 }
 
 void RenderTarget::Destroy(bool freeDisplay) {
