@@ -9,7 +9,7 @@
 #include "render/Framebuffer.h"
 #include "render/RenderTarget.h"
 #include "render/rvProgram.h"
-#include "support/GLFixture.h"
+#include "support/DefaultTargetFixture.h"
 
 namespace {
 
@@ -34,23 +34,14 @@ int ReadStencil(RenderTarget& target, int x, int y) {
   return s;
 }
 
-class BufferEffects : public GLTest {
+class BufferEffects : public DefaultTargetTest {
  protected:
-  void SetUp() override {
-    GLTest::SetUp();
-    g_defaultRenderTarget.Create("Default", 64, 32, kDefaultTargetFlags, kDefaultFramebufferFlags);
-    BindRenderTarget(&g_defaultRenderTarget, true);
-  }
-  void TearDown() override {
+  BufferEffects() : DefaultTargetTest(64, 32) {}
+  void ReleaseEffects() override {
     for (fxBase* fx : m_effects) {
       fx->SetState(StateNone);
       delete fx;
     }
-    g_pCurrentRenderTarget = nullptr;
-    g_pCurrentVectorDisplay = nullptr;
-    g_defaultRenderTarget.Destroy(true);
-    ReleaseFramebufferPool();
-    GLTest::TearDown();
   }
   template <class T>
   T* Running(const char* name = "") {

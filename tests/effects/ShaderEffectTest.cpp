@@ -11,7 +11,7 @@
 #include "render/RenderTarget.h"
 #include "sequence/ClassRegistry.h"
 #include "sequence/rvSequence.h"
-#include "support/GLFixture.h"
+#include "support/DefaultTargetFixture.h"
 #include "support/LogCapture.h"
 #include "support/TestPack.h"
 
@@ -59,28 +59,21 @@ Json::Value Item(const std::string& cls, const std::string& properties, const st
   return item;
 }
 
-class ShaderEffects : public GLTest {
+class ShaderEffects : public DefaultTargetTest {
  protected:
+  ShaderEffects() : DefaultTargetTest(64, 64) {}
   void SetUp() override {
-    GLTest::SetUp();
+    DefaultTargetTest::SetUp();
+    if (HasFatalFailure()) return;
     ASSERT_TRUE(BuildPack(m_dir, {{"Data/shader/color.fs", kColorShader},
                                   {"Data/shader/texture.fs", kTextureShader},
                                   {"Data/shader/toy.fs", kShadertoyShader},
                                   {"Data/shader/broken.fs", kBrokenShader},
                                   {"Data/img/tiny.png", TinyPng()}}));
     EnterDir(m_dir);
-    g_defaultRenderTarget.Create("Default", 64, 64, kDefaultTargetFlags, kDefaultFramebufferFlags);
-    BindRenderTarget(&g_defaultRenderTarget, true);
     Clear(0.0f, 0.0f, 0.0f, 1.0f);
   }
-  void TearDown() override {
-    m_sequence.Clear();
-    g_pCurrentRenderTarget = nullptr;
-    g_pCurrentVectorDisplay = nullptr;
-    g_defaultRenderTarget.Destroy(true);
-    ReleaseFramebufferPool();
-    GLTest::TearDown();
-  }
+  void ReleaseEffects() override { m_sequence.Clear(); }
   fxBase* Add(const Json::Value& item) {
     fxBase* fx = CreateFxFromJson(GetClassRegistry(), item, &m_sequence);
     if (fx) m_sequence.AppendItem(fx);

@@ -21,7 +21,7 @@
 #include "render/VectorDisplay.h"
 #include "sequence/ClassRegistry.h"
 #include "sequence/rvSequence.h"
-#include "support/GLFixture.h"
+#include "support/DefaultTargetFixture.h"
 #include "support/LogCapture.h"
 #include "support/TestPack.h"
 
@@ -90,30 +90,22 @@ struct PixelBox {
   }
 };
 
-class TextEffect : public GLTest {
+class TextEffect : public DefaultTargetTest {
  protected:
+  TextEffect() : DefaultTargetTest(kSize, kSize) {}
   void SetUp() override {
-    GLTest::SetUp();
+    DefaultTargetTest::SetUp();
     if (HasFatalFailure()) return;
     const std::string dejavu = FileBytes(kDejaVuPath);
     ASSERT_GT(dejavu.size(), 10000u);
     ASSERT_TRUE(BuildPack(m_dir, {{"Data/font/DejaVuSans.ttf", dejavu}, {"Data/txt/hello.txt", kTextFile}}));
     EnterDir(m_dir);
-    g_defaultRenderTarget.Create("Default", kSize, kSize, kDefaultTargetFlags, kDefaultFramebufferFlags);
-    BindRenderTarget(&g_defaultRenderTarget, true);
     m_display = g_pCurrentVectorDisplay;
     ASSERT_NE(m_display, nullptr);
     ASSERT_EQ(m_display->m_setup, 1);
     g_nVectorHistoryIndex = 0;
   }
-  void TearDown() override {
-    m_sequence.Clear();
-    g_pCurrentRenderTarget = nullptr;
-    g_pCurrentVectorDisplay = nullptr;
-    g_defaultRenderTarget.Destroy(true);
-    ReleaseFramebufferPool();
-    GLTest::TearDown();
-  }
+  void ReleaseEffects() override { m_sequence.Clear(); }
 
   // A running fxText made from a sequence item; its window is two seconds
   // without fades unless the properties say otherwise.

@@ -14,7 +14,7 @@
 #include "render/RenderTarget.h"
 #include "sequence/ClassRegistry.h"
 #include "sequence/rvSequence.h"
-#include "support/GLFixture.h"
+#include "support/DefaultTargetFixture.h"
 
 namespace {
 
@@ -35,26 +35,18 @@ int RegistryIndex(const char* name) {
   return -1;
 }
 
-class VectorDisplayEffect : public GLTest {
+class VectorDisplayEffect : public DefaultTargetTest {
  protected:
+  VectorDisplayEffect() : DefaultTargetTest(kSize, kSize) {}
   void SetUp() override {
-    GLTest::SetUp();
+    DefaultTargetTest::SetUp();
     if (HasFatalFailure()) return;
-    g_defaultRenderTarget.Create("Default", kSize, kSize, kDefaultTargetFlags, kDefaultFramebufferFlags);
-    BindRenderTarget(&g_defaultRenderTarget, true);
     m_display = g_pCurrentVectorDisplay;
     ASSERT_NE(m_display, nullptr);
     ASSERT_EQ(m_display->m_setup, 1);
     g_nVectorHistoryIndex = 0;
   }
-  void TearDown() override {
-    m_sequence.Clear();
-    g_pCurrentRenderTarget = nullptr;
-    g_pCurrentVectorDisplay = nullptr;
-    g_defaultRenderTarget.Destroy(true);
-    ReleaseFramebufferPool();
-    GLTest::TearDown();
-  }
+  void ReleaseEffects() override { m_sequence.Clear(); }
 
   // A running fxVectorDisplay made from a sequence item; its window is ten
   // seconds and its fade-in 0 unless the properties say otherwise.
