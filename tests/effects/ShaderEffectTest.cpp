@@ -49,14 +49,8 @@ std::string TinyPng() {
 }
 
 Json::Value Item(const std::string& cls, const std::string& properties, const std::string& dynamic = "{}") {
-  Json::Value item;
-  Json::CharReaderBuilder builder;
-  std::string errors;
-  const std::string text =
-      "{\"Class\":\"" + cls + "\",\"Properties\":" + properties + ",\"PropertiesDynamic\":" + dynamic + "}";
-  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-  reader->parse(text.data(), text.data() + text.size(), &item, &errors);
-  return item;
+  return ParseJson("{\"Class\":\"" + cls + "\",\"Properties\":" + properties + ",\"PropertiesDynamic\":" + dynamic +
+                   "}");
 }
 
 class ShaderEffects : public DefaultTargetTest {
@@ -73,12 +67,6 @@ class ShaderEffects : public DefaultTargetTest {
     EnterDir(m_dir);
     Clear(0.0f, 0.0f, 0.0f, 1.0f);
   }
-  void ReleaseEffects() override { m_sequence.Clear(); }
-  fxBase* Add(const Json::Value& item) {
-    fxBase* fx = CreateFxFromJson(GetClassRegistry(), item, &m_sequence);
-    if (fx) m_sequence.AppendItem(fx);
-    return fx;
-  }
   static void Clear(float r, float g, float b, float a) {
     glClearColor(r, g, b, a);
     glClear(GL_COLOR_BUFFER_BIT);
@@ -93,14 +81,13 @@ class ShaderEffects : public DefaultTargetTest {
   }
 
   TempDir m_dir;
-  rvSequence m_sequence{0};
 };
 
 }  // namespace
 
 TEST_F(ShaderEffects, LoadingCompilesOnceAndAttributesTakeTheirStoredValues) {
   LogCapture log;
-  fxBase* fx = Add(Item("fxShader", R"({"Shaders/Fragment":"shader/color.fs","Shaders/Vertex":""})",
+  fxBase* fx = AddItem(Item("fxShader", R"({"Shaders/Fragment":"shader/color.fs","Shaders/Vertex":""})",
                         R"({"Color.r":1.0,"Color.g":0.0,"Color.b":0.0,"Color.a":1.0})"));
   ASSERT_NE(fx, nullptr);
   Run(fx);
@@ -125,10 +112,10 @@ TEST_F(ShaderEffects, LoadingCompilesOnceAndAttributesTakeTheirStoredValues) {
 }
 
 TEST_F(ShaderEffects, DefaultValueAndShadertoyForm) {
-  fxBase* plain = Add(Item("fxShader", R"({"Shaders/Fragment":"shader/color.fs","Shaders/Vertex":""})"));
+  fxBase* plain = AddItem(Item("fxShader", R"({"Shaders/Fragment":"shader/color.fs","Shaders/Vertex":""})"));
   Run(plain);
   EXPECT_TRUE(PixelNear(Pixel(g_defaultRenderTarget, 5, 5), {0, 128, 255, 255}));
-  fxBase* toy = Add(Item("fxShaderBase", R"({"Shaders/Fragment":"shader/toy.fs","Shaders/Vertex":""})"));
+  fxBase* toy = AddItem(Item("fxShaderBase", R"({"Shaders/Fragment":"shader/toy.fs","Shaders/Vertex":""})"));
   Run(toy);
   EXPECT_EQ(static_cast<fxShaderBase*>(toy)->ErrorText(), "");
   EXPECT_TRUE(PixelNear(Pixel(g_defaultRenderTarget, 10, 32), {255, 0, 0, 255}));
@@ -138,7 +125,7 @@ TEST_F(ShaderEffects, DefaultValueAndShadertoyForm) {
 TEST_F(ShaderEffects, BrokenOrMissingShaderDrawsNothingAndLogs) {
   for (const char* path : {"shader/broken.fs", "shader/missing.fs"}) {
     LogCapture log;
-    fxBase* fx = Add(Item("fxShader", std::string(R"({"Shaders/Fragment":")") + path + R"(","Shaders/Vertex":""})"));
+    fxBase* fx = AddItem(Item("fxShader", std::string(R"({"Shaders/Fragment":")") + path + R"(","Shaders/Vertex":""})"));
     Run(fx);
     EXPECT_NE(static_cast<fxShaderBase*>(fx)->ErrorText(), "") << path;
     EXPECT_NE(log.Text().find("ERROR: "), std::string::npos) << path << log.Text();
@@ -147,7 +134,7 @@ TEST_F(ShaderEffects, BrokenOrMissingShaderDrawsNothingAndLogs) {
 }
 
 TEST_F(ShaderEffects, TextureUnitsFromImagesAndRunningBufferEffects) {
-  fxBase* image = Add(Item("fxShader", R"({"Shaders/Fragment":"shader/texture.fs","Shaders/Vertex":"",
+  fxBase* image = AddItem(Item("fxShader", R"({"Shaders/Fragment":"shader/texture.fs","Shaders/Vertex":"",
       "Textures/Tex3.TexFile":"img/tiny.png","Textures/Tex3.TexFilter":0})"));
   ASSERT_NE(image, nullptr);
   Run(image);
@@ -158,9 +145,9 @@ TEST_F(ShaderEffects, TextureUnitsFromImagesAndRunningBufferEffects) {
   EXPECT_TRUE(PixelNear(Pixel(g_defaultRenderTarget, 8, 8), {0, 0, 255, 255}));
 
   // A buffer effect filled in yellow, then sampled by name.
-  fxBase* buffer = Add(Item("fxBufferDisplay", R"({"Name":"Buf","Clear":true,"BackColor.r":1,"BackColor.g":1,"BackColor.b":0})"));
-  fxBase* back = Add(Item("fxBufferDefault", "{}"));
-  fxBase* sampler = Add(Item("fxShader", R"({"Shaders/Fragment":"shader/texture.fs","Shaders/Vertex":"",
+  fxBase* buffer = AddItem(Item("fxBufferDisplay", R"({"Name":"Buf","Clear":true,"BackColor.r":1,"BackColor.g":1,"BackColor.b":0})"));
+  fxBase* back = AddItem(Item("fxBufferDefault", "{}"));
+  fxBase* sampler = AddItem(Item("fxShader", R"({"Shaders/Fragment":"shader/texture.fs","Shaders/Vertex":"",
       "Textures/Tex3.FxBuf":"Buf"})"));
   for (fxBase* fx : {buffer, back, sampler}) fx->SetState(StatePrepared);
   Clear(0, 0, 0, 1);
@@ -185,7 +172,7 @@ TEST_F(ShaderEffects, BlendModes) {
   };
   for (const Case& c : cases) {
     Clear(0.5f, 0.25f, 0.5f, 1.0f);
-    fxBase* fx = Add(Item("fxShader", R"({"Shaders/Fragment":"shader/color.fs","Shaders/Vertex":"","BlendMode":)" +
+    fxBase* fx = AddItem(Item("fxShader", R"({"Shaders/Fragment":"shader/color.fs","Shaders/Vertex":"","BlendMode":)" +
                                           std::to_string(c.mode) + "}"));
     Run(fx);
     EXPECT_TRUE(PixelNear(Pixel(g_defaultRenderTarget, 32, 32), c.expected)) << c.mode;
@@ -194,13 +181,13 @@ TEST_F(ShaderEffects, BlendModes) {
 }
 
 TEST_F(ShaderEffects, DisabledEffectTouchesNothing) {
-  fxBase* fx = Add(Item("fxShader", R"({"Shaders/Fragment":"shader/color.fs","Shaders/Vertex":"","Enabled":false})"));
+  fxBase* fx = AddItem(Item("fxShader", R"({"Shaders/Fragment":"shader/color.fs","Shaders/Vertex":"","Enabled":false})"));
   Run(fx);
   EXPECT_TRUE(PixelNear(Pixel(g_defaultRenderTarget, 32, 32), {0, 0, 0, 255}));
 }
 
 TEST_F(ShaderEffects, CompileReloadsOnlyChangedStagesUnlessForced) {
-  fxBase* fx = Add(Item("fxShader", R"({"Shaders/Fragment":"shader/color.fs","Shaders/Vertex":""})"));
+  fxBase* fx = AddItem(Item("fxShader", R"({"Shaders/Fragment":"shader/color.fs","Shaders/Vertex":""})"));
   auto* shader = static_cast<fxShaderBase*>(fx);
   Run(fx);
   const GLuint program = shader->Program().m_program;

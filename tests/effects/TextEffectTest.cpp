@@ -36,15 +36,6 @@ std::string FileBytes(const char* path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-Json::Value ParseJson(const std::string& text) {
-  Json::Value value;
-  Json::CharReaderBuilder builder;
-  std::string errors;
-  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-  EXPECT_TRUE(reader->parse(text.data(), text.data() + text.size(), &value, &errors)) << errors;
-  return value;
-}
-
 // A key-frame driver entry as sequence files hold it: linear, keys (t, v).
 std::string KeyDriver(const std::string& attribute, std::initializer_list<std::pair<float, float>> keys) {
   std::string out = "{\"_attribName\":\"" + attribute + "\",\"_eType\":1,\"_eInterpolation\":1,\"_aKeys\":[";
@@ -105,8 +96,6 @@ class TextEffect : public DefaultTargetTest {
     ASSERT_EQ(m_display->m_setup, 1);
     g_nVectorHistoryIndex = 0;
   }
-  void ReleaseEffects() override { m_sequence.Clear(); }
-
   // A running fxText made from a sequence item; its window is two seconds
   // without fades unless the properties say otherwise.
   fxText* Add(const std::string& properties) {
@@ -115,10 +104,9 @@ class TextEffect : public DefaultTargetTest {
     const std::pair<const char*, double> window[] = {{"Start", 0}, {"End", 120}, {"FadeIn", 0}, {"FadeOut", 0}};
     for (const auto& [key, value] : window)
       if (!props.isMember(key)) props[key] = value;
-    fxBase* fx = CreateFxFromJson(GetClassRegistry(), item, &m_sequence);
+    fxBase* fx = AddItem(item);
     EXPECT_NE(fx, nullptr);
     if (!fx) return nullptr;
-    m_sequence.AppendItem(fx);
     fx->SetState(StateRunning);
     return static_cast<fxText*>(fx);
   }
@@ -159,7 +147,6 @@ class TextEffect : public DefaultTargetTest {
   }
 
   TempDir m_dir;
-  rvSequence m_sequence{0};
   vector_display* m_display = nullptr;
 };
 

@@ -20,15 +20,6 @@ namespace {
 
 constexpr int kSize = 128;
 
-Json::Value ParseJson(const std::string& text) {
-  Json::Value value;
-  Json::CharReaderBuilder builder;
-  std::string errors;
-  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-  EXPECT_TRUE(reader->parse(text.data(), text.data() + text.size(), &value, &errors)) << errors;
-  return value;
-}
-
 int RegistryIndex(const char* name) {
   for (const ClassDesc* desc : GetClassRegistry())
     if (desc->m_name == name) return desc->m_registryIndex;
@@ -46,18 +37,15 @@ class VectorDisplayEffect : public DefaultTargetTest {
     ASSERT_EQ(m_display->m_setup, 1);
     g_nVectorHistoryIndex = 0;
   }
-  void ReleaseEffects() override { m_sequence.Clear(); }
-
   // A running fxVectorDisplay made from a sequence item; its window is ten
   // seconds and its fade-in 0 unless the properties say otherwise.
   fxVectorDisplay* Add(const std::string& properties) {
     Json::Value item = ParseJson("{\"Class\":\"fxVectorDisplay\",\"Properties\":" + properties + "}");
     Json::Value& props = item["Properties"];
     if (!props.isMember("FadeIn")) props["FadeIn"] = 0.0;
-    fxBase* fx = CreateFxFromJson(GetClassRegistry(), item, &m_sequence);
+    fxBase* fx = AddItem(item);
     EXPECT_NE(fx, nullptr);
     if (!fx) return nullptr;
-    m_sequence.AppendItem(fx);
     fx->SetState(StateRunning);
     return static_cast<fxVectorDisplay*>(fx);
   }
@@ -91,7 +79,6 @@ class VectorDisplayEffect : public DefaultTargetTest {
     return ReadPixel(px, kSize / 2)[0];
   }
 
-  rvSequence m_sequence{0};
   vector_display* m_display = nullptr;
 };
 

@@ -1,6 +1,18 @@
 #include "support/DefaultTargetFixture.h"
 
+#include <memory>
+
 #include "render/Framebuffer.h"
+#include "sequence/ClassRegistry.h"
+
+Json::Value ParseJson(const std::string& text) {
+  Json::Value value;
+  Json::CharReaderBuilder builder;
+  std::string errors;
+  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+  EXPECT_TRUE(reader->parse(text.data(), text.data() + text.size(), &value, &errors)) << errors;
+  return value;
+}
 
 void DefaultTargetTest::SetUp() {
   GLTest::SetUp();
@@ -16,4 +28,10 @@ void DefaultTargetTest::TearDown() {
   g_defaultRenderTarget.Destroy(true);
   ReleaseFramebufferPool();
   GLTest::TearDown();
+}
+
+fxBase* DefaultTargetTest::AddItem(const Json::Value& item) {
+  fxBase* fx = CreateFxFromJson(GetClassRegistry(), item, &m_sequence);
+  if (fx) m_sequence.AppendItem(fx);
+  return fx;
 }

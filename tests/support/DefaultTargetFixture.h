@@ -1,17 +1,34 @@
 // A GL test whose frame goes to a real "Default" render target of the given
-// size, current and with its vector display, released (sequences first,
-// then targets and the framebuffer pool) while the context still exists.
+// size, current and with its vector display, with a sequence that owns the
+// effects the test makes from sequence items. Everything is released
+// (effects first, then targets and the framebuffer pool) while the context
+// still exists.
 #pragma once
+#include <json/json.h>
+
+#include <string>
+
 #include "render/RenderTarget.h"
+#include "sequence/rvSequence.h"
 #include "support/GLFixture.h"
+
+class fxBase;
+
+// Parses JSON text written in a test; a syntax error fails the test.
+Json::Value ParseJson(const std::string& text);
 
 class DefaultTargetTest : public GLTest {
  protected:
   DefaultTargetTest(int width, int height) : m_width(width), m_height(height) {}
   void SetUp() override;
   void TearDown() override;
-  // Runs first in TearDown: owners of effects clear them here.
-  virtual void ReleaseEffects() {}
+  // Runs first in TearDown; the default clears m_sequence.
+  virtual void ReleaseEffects() { m_sequence.Clear(); }
+
+  // Creates the effect a sequence item names, through the registry, and
+  // appends it to m_sequence; null when the registry makes nothing.
+  fxBase* AddItem(const Json::Value& item);
 
   const int m_width, m_height;
+  rvSequence m_sequence{0};
 };
