@@ -180,6 +180,7 @@ constexpr float kOverlayLineStep = 16.0f;
 // still exists.
 rvTexColorProgram2D* s_presentProgram = nullptr;
 TextStashRenderer* s_overlayText = nullptr;
+bool s_overlayFontTried = false;
 float s_smoothedFrameTime = -1.0f;
 
 constexpr unsigned int Abgr(unsigned int r, unsigned int g, unsigned int b, unsigned int a) {
@@ -196,10 +197,14 @@ void DrawOverlayLine(TextStashRenderer& text, int line, unsigned int abgr, const
 void DrawOverlays(float dt, int flags) {
   if (!s_overlayText) s_overlayText = new TextStashRenderer;
   TextStashRenderer& text = *s_overlayText;
-  if (!text.HasFont()) {
+  // One attempt: the pack cannot gain the font while the player runs, and a
+  // retry would read the pack on every frame.
+  if (!s_overlayFontTried) {
+    s_overlayFontTried = true;
     text.AddFont(kOverlayFont);
     text.SetSize(kOverlayTextSize);
   }
+  if (!text.HasFont()) return;
   char message[64];
   int line = 1;
   if (flags & OVERLAY_FPS) {
@@ -249,4 +254,5 @@ void ReleaseFramePresentation() {
   s_presentProgram = nullptr;
   delete s_overlayText;
   s_overlayText = nullptr;
+  s_overlayFontTried = false;
 }
