@@ -46,6 +46,7 @@
 #include "support/PlayerRun.h"
 #include "support/PrivateScreen.h"
 #include "support/TestPack.h"
+#include "support/JsonText.h"
 
 namespace fs = std::filesystem;
 
@@ -154,15 +155,6 @@ void CopyBuiltPack(const TempDir& dir) {
                 fs::copy_options::overwrite_existing);
 }
 
-Json::Value ParseJson(const std::string& text) {
-  Json::Value root;
-  Json::CharReaderBuilder builder;
-  std::string errors;
-  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-  reader->parse(text.data(), text.data() + text.size(), &root, &errors);
-  return root;
-}
-
 // The production's sequence as packed, read the way the player reads it.
 // The reading process mounts the pack in `dir` for the rest of the test.
 Json::Value PackedSequence(const TempDir& dir) {
@@ -199,6 +191,12 @@ bool AddTimecode(const TempDir& dir, Json::Value sequence) {
   // zip replaces the two entries of the copied pack in place.
   return BuildPack(dir, {{kSequenceEntry, Json::writeString(Json::StreamWriterBuilder(), sequence)},
                          {kTimecodeEntry, kTimecodeShader}});
+}
+
+// The built pack in `dir`, with the timecode added to its sequence.
+bool CopyTimecodedPack(const TempDir& dir) {
+  CopyBuiltPack(dir);
+  return AddTimecode(dir, PackedSequence(dir));
 }
 
 PlayerOptions FixedStepOptions(const PrivateScreen& screen) {
@@ -358,8 +356,7 @@ TEST(Production, FramesAtFixedStepsShowEachScene) {
   PrivateScreen screen(480, 270);
   ASSERT_TRUE(screen.Ready());
   TempDir dir;
-  CopyBuiltPack(dir);
-  ASSERT_TRUE(AddTimecode(dir, PackedSequence(dir)));
+  ASSERT_TRUE(CopyTimecodedPack(dir));
   PlayerOptions options = FixedStepOptions(screen);
   std::vector<Shot> shots;
   options.waitForLog = "OpenGL Version";
@@ -455,8 +452,7 @@ TEST(Production, OverlaysAppearOnlyWhenAsked) {
   PrivateScreen screen(640, 480);
   ASSERT_TRUE(screen.Ready());
   TempDir dir;
-  CopyBuiltPack(dir);
-  ASSERT_TRUE(AddTimecode(dir, PackedSequence(dir)));
+  ASSERT_TRUE(CopyTimecodedPack(dir));
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args);
     PlayerOptions options = FixedStepOptions(screen);
@@ -499,8 +495,7 @@ TEST(Production, LoadingShowsTheBarBeforeTheFirstFrame) {
   PrivateScreen screen(640, 480);
   ASSERT_TRUE(screen.Ready());
   TempDir dir;
-  CopyBuiltPack(dir);
-  ASSERT_TRUE(AddTimecode(dir, PackedSequence(dir)));
+  ASSERT_TRUE(CopyTimecodedPack(dir));
   PlayerOptions options = FixedStepOptions(screen);
   std::vector<Shot> shots;
   options.waitForLog = "OpenGL Version";

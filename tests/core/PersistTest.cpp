@@ -18,18 +18,9 @@
 
 #include "core/rvpersist.h"
 #include "support/LogCapture.h"
+#include "support/JsonText.h"
 
 namespace {
-
-Json::Value Parse(const std::string& text) {
-  Json::CharReaderBuilder builder;
-  builder["collectComments"] = false;
-  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-  Json::Value root;
-  std::string errors;
-  EXPECT_TRUE(reader->parse(text.data(), text.data() + text.size(), &root, &errors)) << errors;
-  return root;
-}
 
 uint32_t Bits(float f) {
   uint32_t u;
@@ -152,7 +143,7 @@ TEST(Persist, EveryKindRoundTripsBitExactThroughJsonText) {
   Json::StreamWriterBuilder writer;
   const std::string text = Json::writeString(writer, saved);
   AllKinds loaded;
-  loaded.Load(Parse(text));
+  loaded.Load(ParseJson(text));
   ExpectSameBits(source, loaded);
 }
 
@@ -204,7 +195,7 @@ TEST(Persist, EmptyListsWriteNothingAndAbsentListsKeepTheirElements) {
   EXPECT_EQ(filled.keys.size(), 2u);
   EXPECT_EQ(filled.l2.size(), 2u);
 
-  filled.Load(Parse(R"({"_aKeys": [], "_aL2": null})"));
+  filled.Load(ParseJson(R"({"_aKeys": [], "_aL2": null})"));
   EXPECT_TRUE(filled.keys.empty());
   EXPECT_EQ(filled.l2.size(), 2u);  // null keeps the list too
 }
@@ -218,7 +209,7 @@ TEST(Persist, MissingAndNullValuesKeepTheVariables) {
     a.Fill();
     AllKinds b;
     b.Fill();
-    b.Load(Parse(text));
+    b.Load(ParseJson(text));
     ExpectSameBits(a, b);
   }
 }
@@ -226,7 +217,7 @@ TEST(Persist, MissingAndNullValuesKeepTheVariables) {
 TEST(Persist, ShortArraysAndMissingComponentsReadAsZero) {
   AllKinds a;
   a.Fill();
-  a.Load(Parse(R"({"_fParams": [3], "_nInts": [], "_v3": {"x": 2},
+  a.Load(ParseJson(R"({"_fParams": [3], "_nInts": [], "_v3": {"x": 2},
                    "_aV2": [{"y": 4}], "_aL3": [{"x": 1}, {"y": 2, "z": 3}]})"));
   EXPECT_EQ(a.fa[0], 3.0f);
   EXPECT_EQ(a.fa[1], 0.0f);
@@ -244,13 +235,13 @@ TEST(Persist, ShortArraysAndMissingComponentsReadAsZero) {
 
 TEST(Persist, NumbersConvertBetweenTheNumericKinds) {
   AllKinds a;
-  a.Load(Parse(R"({"_bFlag": 2, "_nCount": 7.9, "_fValue": 5, "_fParams": [true, 1, 2.5, -1]})"));
+  a.Load(ParseJson(R"({"_bFlag": 2, "_nCount": 7.9, "_fValue": 5, "_fParams": [true, 1, 2.5, -1]})"));
   EXPECT_TRUE(a.b);
   EXPECT_EQ(a.i, 7);
   EXPECT_EQ(a.f, 5.0f);
   EXPECT_EQ(a.fa[0], 1.0f);
   EXPECT_EQ(a.fa[2], 2.5f);
-  a.Load(Parse(R"({"_bFlag": 0, "_nCount": false})"));
+  a.Load(ParseJson(R"({"_bFlag": 0, "_nCount": false})"));
   EXPECT_FALSE(a.b);
   EXPECT_EQ(a.i, 0);
 }
@@ -284,7 +275,7 @@ TEST(Persist, ValuesOfTheWrongTypeAreSkippedAndLogged) {
     AllKinds a;
     a.Fill();
     LogCapture log;
-    a.Load(Parse(c.json));
+    a.Load(ParseJson(c.json));
     ExpectSameBits(expected, a);
     EXPECT_TRUE(log.Contains(std::string("[persist] all: \"") + c.key + "\" has a value of the wrong type"))
         << log.Text();
@@ -295,7 +286,7 @@ TEST(Persist, WrongTypedPartsOfAValueKeepOnlyThemselves) {
   AllKinds a;
   a.Fill();
   LogCapture log;
-  a.Load(Parse(R"({"_fParams": [1, "two", 3], "_v3": {"x": 8, "y": "bad", "z": 9},
+  a.Load(ParseJson(R"({"_fParams": [1, "two", 3], "_v3": {"x": 8, "y": "bad", "z": 9},
                    "_aKeys": [{"x": 1, "y": 2, "z": 0}, 5, {"x": "t"}, {"x": 3, "y": 4}],
                    "_nCount": 42})"));
   EXPECT_EQ(a.fa[0], 1.0f);
@@ -324,7 +315,7 @@ TEST(Persist, NonObjectRootsLoadNothingAndSaveNothing) {
     a.Fill();
     AllKinds expected;
     expected.Fill();
-    const Json::Value root = Parse(text);
+    const Json::Value root = ParseJson(text);
     a.Load(root);
     ExpectSameBits(expected, a);
     Json::Value out = root;
@@ -338,7 +329,7 @@ TEST(Persist, StringsWithACountAreNeitherReadNorWritten) {
     std::string s = "kept";
     Odd() : rvpersist("odd") { AddMember("_s", PersistString, &s, 2); }
   } odd;
-  odd.Load(Parse(R"({"_s": "new"})"));
+  odd.Load(ParseJson(R"({"_s": "new"})"));
   EXPECT_EQ(odd.s, "kept");
   Json::Value o;
   odd.Save(o);
@@ -367,7 +358,7 @@ TEST(Persist, RemoveMemberDropsOnlyTheMatchingRegistration) {
   ASSERT_EQ(p.m_members.size(), 2u);
   EXPECT_EQ(p.m_members[0].address, &b);
   EXPECT_EQ(p.m_members[1].key, "other");
-  p.Load(Parse(R"({"k": 20, "other": 30})"));
+  p.Load(ParseJson(R"({"k": 20, "other": 30})"));
   EXPECT_EQ(a, 30);
   EXPECT_EQ(b, 20);
 }
@@ -385,7 +376,7 @@ TEST(Persist, ChildObjectsAndArraysCountOneIndexPerKind) {
   parent.m_childArrays = {{"list", &list}, {"more", &more}};
 
   // Element indices run on over all child arrays together.
-  parent.Load(Parse(R"({"kids": [{"v": 10}, {"v": 11}],
+  parent.Load(ParseJson(R"({"kids": [{"v": 10}, {"v": 11}],
                         "list": [{"v": 20}, {"v": 21}, {"v": 22}],
                         "more": [{"v": 30}, {"v": 31}, {"v": 32}]})"));
   EXPECT_EQ(c0.v, 10);
@@ -402,17 +393,17 @@ TEST(Persist, ChildObjectsAndArraysCountOneIndexPerKind) {
 
   // A child key of the wrong type loads nothing and saves nothing into it.
   c0.v = 5;
-  parent.Load(Parse(R"({"kids": {"v": 1}})"));
+  parent.Load(ParseJson(R"({"kids": {"v": 1}})"));
   EXPECT_EQ(c0.v, 5);
-  Json::Value blocked = Parse(R"({"kids": {"v": 1}})");
+  Json::Value blocked = ParseJson(R"({"kids": {"v": 1}})");
   parent.Save(blocked);
-  EXPECT_EQ(blocked["kids"], Parse(R"({"v": 1})"));
+  EXPECT_EQ(blocked["kids"], ParseJson(R"({"v": 1})"));
 }
 
 TEST(Persist, SaveOverwritesExistingKeysOfAnyType) {
   AllKinds a;
   a.Fill();
-  Json::Value o = Parse(R"({"_fParams": {"x": 1}, "_v3": [1], "_nCount": "s", "_aKeys": 4})");
+  Json::Value o = ParseJson(R"({"_fParams": {"x": 1}, "_v3": [1], "_nCount": "s", "_aKeys": 4})");
   a.Save(o);
   AllKinds b;
   b.Load(o);

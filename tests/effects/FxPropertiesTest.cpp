@@ -10,17 +10,9 @@
 #include "sequence/DriverKeyFrame.h"
 #include "support/LogCapture.h"
 #include "support/ProbeEffect.h"
+#include "support/JsonText.h"
 
 namespace {
-
-Json::Value ParseJson(const std::string& text) {
-  Json::CharReaderBuilder builder;
-  Json::Value root;
-  std::string errors;
-  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-  EXPECT_TRUE(reader->parse(text.data(), text.data() + text.size(), &root, &errors)) << errors << text;
-  return root;
-}
 
 std::unique_ptr<fxProbe> MakeProbe() {
   RegisterProbeClass();

@@ -16,6 +16,7 @@
 #include "render/rvProgram.h"
 #include "support/GLFixture.h"
 #include "support/TestPack.h"
+#include "support/JsonText.h"
 
 namespace {
 
@@ -81,12 +82,8 @@ struct StageFiles {
 std::vector<StageFiles> ProductionShaderEffects() {
   const std::string text =
       ReadTextFile((fs::path(VELMORA_SOURCE_DIR) / "demo" / "Data" / "seq" / "_DemoFull_.seq").string());
-  Json::Value root;
-  std::string errors;
-  Json::CharReaderBuilder builder;
-  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+  const Json::Value root = ParseJson(text);
   std::vector<StageFiles> effects;
-  if (!reader->parse(text.data(), text.data() + text.size(), &root, &errors)) return effects;
   for (const Json::Value& item : root["Items"]) {
     const Json::Value& props = item["Properties"];
     if (!props.isObject() || !props["Shaders/Fragment"].isString()) continue;

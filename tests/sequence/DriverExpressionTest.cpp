@@ -9,6 +9,7 @@
 
 #include "DriverTestFx.h"
 #include "sequence/DriverExpression.h"
+#include "support/JsonText.h"
 
 namespace {
 
@@ -23,15 +24,6 @@ std::vector<std::string> Names(const ExpressionDriver& d) {
   std::vector<std::string> names;
   for (const ExpressionUserVar& v : d.m_userVars) names.push_back(v.name);
   return names;
-}
-
-Json::Value ParseJson(const std::string& text) {
-  Json::Value root;
-  Json::CharReaderBuilder builder;
-  std::string errors;
-  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-  EXPECT_TRUE(reader->parse(text.data(), text.data() + text.size(), &root, &errors)) << errors;
-  return root;
 }
 
 TEST(ExpressionDriver, FormulasOfTheLocalTime) {

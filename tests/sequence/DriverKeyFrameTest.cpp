@@ -10,6 +10,7 @@
 
 #include "DriverTestFx.h"
 #include "sequence/DriverKeyFrame.h"
+#include "support/JsonText.h"
 
 namespace {
 
@@ -248,15 +249,6 @@ TEST(KeyFrameJson, KeysRoundTripWithTheirIds) {
     EXPECT_EQ(b->_aKeys[i].value, a->_aKeys[i].value) << i;
     EXPECT_EQ(b->_aKeys[i].id, a->_aKeys[i].id) << i;
   }
-}
-
-Json::Value ParseJson(const std::string& text) {
-  Json::Value root;
-  Json::CharReaderBuilder builder;
-  std::string errors;
-  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-  EXPECT_TRUE(reader->parse(text.data(), text.data() + text.size(), &root, &errors)) << errors;
-  return root;
 }
 
 TEST(KeyFrameJson, LoadingKeysFromFiles) {

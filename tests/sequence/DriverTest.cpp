@@ -16,20 +16,12 @@
 #include "sequence/DriverExpression.h"
 #include "sequence/DriverKeyFrame.h"
 #include "sequence/DriverProcedural.h"
+#include "support/JsonText.h"
 
 namespace {
 
 constexpr float kInf = std::numeric_limits<float>::infinity();
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
-
-Json::Value Parse(const char* text) {
-  Json::Value root;
-  Json::CharReaderBuilder builder;
-  std::string errors;
-  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-  EXPECT_TRUE(reader->parse(text, text + strlen(text), &root, &errors)) << errors;
-  return root;
-}
 
 TEST(DriverFactory, MakesTheClassOfEachTypeCode) {
   DriverTestFx fx;
@@ -202,7 +194,7 @@ TEST(DriverJson, BaseMembersRoundTrip) {
 TEST(DriverJson, ValuesOfTheWrongTypeAreSkipped) {
   DriverTestFx fx;
   std::unique_ptr<NoneDriver> d(CreateDriver(&fx, DriverSinus, fx.Attr("Value")));
-  d->Load(Parse(R"({"_eType": "2", "_attribName": 5, "_fMin": "abc", "_fMax": [1],
+  d->Load(ParseJson(R"({"_eType": "2", "_attribName": 5, "_fMin": "abc", "_fMax": [1],
                     "_fPeriod": {"x": 1}, "_fPhase": null, "_Count": true,
                     "_Period": "fast", "_Phase": [0.25, "b", {}, null]})"));
   const auto& sine = static_cast<const SinusDriver&>(*d);
@@ -218,7 +210,7 @@ TEST(DriverJson, ValuesOfTheWrongTypeAreSkipped) {
   // Loading something that is not an object changes nothing and never throws.
   const char* notObjects[] = {"null", "[1, 2]", "\"text\"", "12"};
   for (const char* text : notObjects) {
-    d->Load(Parse(text));
+    d->Load(ParseJson(text));
     EXPECT_EQ(d->_fMax, 1.0f) << text;
   }
 }
@@ -227,7 +219,7 @@ TEST(DriverJson, TypeAndTargetStayWhatTheFactoryMade) {
   DriverTestFx fx;
   // A loader passes the low 8 bits: 257 made a key-frame driver.
   std::unique_ptr<NoneDriver> d(CreateDriver(&fx, static_cast<uint8_t>(257 & 0xFF), fx.Attr("Value")));
-  d->Load(Parse(R"({"_eType": 257, "_attribName": "LegacyValue"})"));
+  d->Load(ParseJson(R"({"_eType": 257, "_attribName": "LegacyValue"})"));
   Json::Value obj;
   d->Save(obj);
   EXPECT_EQ(obj["_eType"], Json::Value(1));
@@ -249,7 +241,7 @@ TEST(DriverIcons, OneGlyphPerTypeCode) {
 
 TEST(DriverJson, EffectLoadsOnlyKnownTypesOnKnownAttributes) {
   DriverTestFx fx;
-  fx.LoadDrivers(Parse(R"({"_apAttribDrivers": [
+  fx.LoadDrivers(ParseJson(R"({"_apAttribDrivers": [
       {"_eType": 6, "_attribName": "Value"},
       {"_eType": 2, "_attribName": "Value", "_fMax": 4},
       {"_eType": 0, "_attribName": "Value"},

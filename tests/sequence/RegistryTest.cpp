@@ -10,6 +10,7 @@
 #include "sequence/rvSequence.h"
 #include "support/LogCapture.h"
 #include "support/ProbeEffect.h"
+#include "support/JsonText.h"
 
 namespace {
 
@@ -23,15 +24,6 @@ const char* const kEngineOrder[] = {
     "fxText",          "fxTextStash",        "fxSVG",              "fxPostDistortion", "fxPostVHS",
     "fxParticleEmitter", "fxObjLoader",      "fxGLTFLoader",       "fxPostColorGradingAA", "fxPostColorBasic",
 };
-
-Json::Value Item(const std::string& json) {
-  Json::CharReaderBuilder builder;
-  Json::Value root;
-  std::string errors;
-  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-  EXPECT_TRUE(reader->parse(json.data(), json.data() + json.size(), &root, &errors)) << errors;
-  return root;
-}
 
 }  // namespace
 
@@ -105,7 +97,7 @@ TEST(Registry, ItemsNamingNoClassCreateNothing) {
       R"(["fxProbe"])",           R"("fxProbe")",             R"(7)",                     R"(null)",
   };
   for (const char* json : cases) {
-    EXPECT_EQ(CreateFxFromJson(GetClassRegistry(), Item(json), nullptr), nullptr) << json;
+    EXPECT_EQ(CreateFxFromJson(GetClassRegistry(), ParseJson(json), nullptr), nullptr) << json;
   }
   EXPECT_TRUE(ProbeJournal().empty());
   EXPECT_EQ(log.Text(), "");
@@ -121,7 +113,7 @@ TEST(Registry, AnItemBecomesAnEffectWithItsPropertiesAndDrivers) {
           "_apAttribDrivers": [{"_eType": 2, "_attribName": "FadeIn"}]}})",
   };
   for (const char* json : cases) {
-    std::unique_ptr<fxBase> fx(CreateFxFromJson(GetClassRegistry(), Item(json), &owner));
+    std::unique_ptr<fxBase> fx(CreateFxFromJson(GetClassRegistry(), ParseJson(json), &owner));
     ASSERT_NE(fx, nullptr) << json;
     auto* probe = static_cast<fxProbe*>(fx.get());
     EXPECT_EQ(probe->m_name, "x");
@@ -140,7 +132,7 @@ TEST(Registry, AClassListedTwiceResolvesToTheFirst) {
   // A second description with the same name whose objects could not be made.
   static ClassDesc shadow("fxProbe", fxBase::GetClassDesc(), nullptr);
   RegisterClassDesc(GetClassRegistry(), &shadow);
-  std::unique_ptr<fxBase> fx(CreateFxFromJson(GetClassRegistry(), Item(R"({"Class": "fxProbe"})"), nullptr));
+  std::unique_ptr<fxBase> fx(CreateFxFromJson(GetClassRegistry(), ParseJson(R"({"Class": "fxProbe"})"), nullptr));
   ASSERT_NE(fx, nullptr);
   EXPECT_EQ(fx->m_classDesc->m_create, &fxProbe::Create);
 }

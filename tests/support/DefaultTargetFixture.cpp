@@ -1,18 +1,7 @@
 #include "support/DefaultTargetFixture.h"
 
-#include <memory>
-
 #include "render/Framebuffer.h"
 #include "sequence/ClassRegistry.h"
-
-Json::Value ParseJson(const std::string& text) {
-  Json::Value value;
-  Json::CharReaderBuilder builder;
-  std::string errors;
-  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-  EXPECT_TRUE(reader->parse(text.data(), text.data() + text.size(), &value, &errors)) << errors;
-  return value;
-}
 
 void DefaultTargetTest::SetUp() {
   GLTest::SetUp();

@@ -11,11 +11,9 @@
 #include "render/RenderTarget.h"
 #include "sequence/rvSequence.h"
 #include "support/GLFixture.h"
+#include "support/JsonText.h"
 
 class fxBase;
-
-// Parses JSON text written in a test; a syntax error fails the test.
-Json::Value ParseJson(const std::string& text);
 
 class DefaultTargetTest : public GLTest {
  protected:
