@@ -11,6 +11,7 @@
 namespace {
 
 std::atomic<bool> g_threadStartFails{false};
+int g_poolUsers = 0;  // main thread only
 
 // Static records: their destructor stops and joins the threads at exit,
 // whatever path the process takes to it.
@@ -198,5 +199,18 @@ void StopDecodeWorkers() {
 }
 
 bool DecodeWorkersRunning() { return g_workers[0].HasThreadRecord(); }
+
+void AcquireDecodeWorkers() {
+  ++g_poolUsers;
+  StartDecodeWorkers();
+}
+
+void ReleaseDecodeWorkers() {
+  if (g_poolUsers > 0) --g_poolUsers;
+  if (g_poolUsers == 0)
+    StopDecodeWorkers();
+  else
+    WaitDecodeWorkersIdle();
+}
 
 void SetDecodeThreadStartFailsForTest(bool fails) { g_threadStartFails = fails; }

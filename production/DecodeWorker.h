@@ -90,6 +90,13 @@ void WaitDecodeWorkersIdle();
 void StopDecodeWorkers();
 bool DecodeWorkersRunning();
 
+// Sharing between screen walls: every wall's Init acquires the pool (which
+// starts it when needed) and its Kill releases it; the last release stops
+// it, an earlier one only waits until the lists are empty, so that the
+// wall can free what its queued steps write.
+void AcquireDecodeWorkers();
+void ReleaseDecodeWorkers();
+
 // Test seam: makes the next thread starts fail, as when the system refuses
 // to create a thread.
 void SetDecodeThreadStartFailsForTest(bool fails);

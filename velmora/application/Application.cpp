@@ -29,6 +29,7 @@
 #include "Loader/rvLoader.h"
 #include "core/ScreenRecorder.h"
 #include "effects/fxBase.h"
+#include "production/ProductionClasses.h"
 #include "render/RenderTarget.h"
 #include "render/TextureImage.h"
 #include "sequence/ClassRegistry.h"
@@ -149,7 +150,7 @@ void Application::Init(const AppConfig& config) {
   g_swapInterval = ChooseSwapInterval();
   glfwSwapInterval(g_verticalSync ? g_swapInterval : 0);
 
-  GetClassRegistry();
+  RegisterProductionClasses(GetClassRegistry());
 }
 
 //-----------------------------------------------------------------------------

@@ -1,0 +1,34 @@
+// Helpers of the production tests: the reference encoder's BPG files in
+// ../shared/testdata/bpg with their reference PNGs, and comparing RGBA
+// pictures with a tolerance.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+std::string SharedBpg(const std::string& name);
+std::vector<uint8_t> ReadBytes(const std::string& path);
+std::string ReadBytesAsString(const std::string& path);
+
+struct RgbaPicture {
+  int width = 0, height = 0;
+  std::vector<uint8_t> pixels;
+};
+RgbaPicture LoadPng(const std::string& path);
+// The reference PNG of frame `frame` of a shared file ("stem.png" for a
+// still image, "stem_fNN.png" for an animation).
+RgbaPicture LoadReference(const std::string& stem, bool animated, int frame);
+
+// Largest channel difference, and the share of channels off by more than 1.
+struct Difference {
+  int max = 0;
+  double over1 = 0;
+};
+Difference Compare(const RgbaPicture& a, const RgbaPicture& b);
+
+// Our 4:2:0 chroma upsampling differs from the reference decoder's by at
+// most a few levels at sharp colour edges, and by one level of rounding
+// elsewhere.
+constexpr int kMaxChannelDifference = 8;
+constexpr double kMaxShareOver1 = 0.005;
+bool CloseToReference(const RgbaPicture& ours, const RgbaPicture& ref);
