@@ -7,6 +7,7 @@
 #include "effects/fxBase.h"
 #include "effects/fxBuffer.h"
 #include "effects/fxDemoGlobalParams.h"
+#include "effects/fxImage.h"
 #include "effects/fxMusic.h"
 #include "effects/fxShader.h"
 #include "effects/fxText.h"
@@ -30,6 +31,7 @@ void BuildClassRegistry(ClassRegistry& registry) {
   RegisterClassDesc(registry, fxBufferDisplay::RegisterAttributes());
   RegisterClassDesc(registry, fxBufferDefault::RegisterAttributes());
   RegisterClassDesc(registry, fxBufferStencil::RegisterAttributes());
+  RegisterClassDesc(registry, fxImage::RegisterAttributes());
   RegisterClassDesc(registry, fxShaderBase::RegisterAttributes());
   RegisterClassDesc(registry, fxShader::GetClassDesc());
   RegisterClassDesc(registry, fxVectorDisplay::RegisterAttributes());
