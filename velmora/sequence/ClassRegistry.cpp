@@ -9,6 +9,7 @@
 #include "effects/fxDemoGlobalParams.h"
 #include "effects/fxImage.h"
 #include "effects/fxMusic.h"
+#include "effects/fxParticleEmitter.h"
 #include "effects/fxShader.h"
 #include "effects/fxText.h"
 #include "effects/fxVectorDisplay.h"
@@ -36,6 +37,7 @@ void BuildClassRegistry(ClassRegistry& registry) {
   RegisterClassDesc(registry, fxShader::GetClassDesc());
   RegisterClassDesc(registry, fxVectorDisplay::RegisterAttributes());
   RegisterClassDesc(registry, fxText::RegisterAttributes());
+  RegisterClassDesc(registry, fxParticleEmitter::RegisterAttributes());
 }
 
 void RegisterClassDesc(ClassRegistry& registry, ClassDesc* desc) {
