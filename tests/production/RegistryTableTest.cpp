@@ -44,8 +44,11 @@ TEST(RegistryTable, ProductionClassesFollowTheEngineClassesInTableOrder) {
   if (engineCount == kEngineClassCount && registry.size() == std::size(kClassTable)) {
     for (size_t i = 0; i < registry.size(); ++i) EXPECT_EQ(registry[i]->m_name, kClassTable[i]);
   }
+  ASSERT_EQ(registry.size(), engineCount + 3);
   EXPECT_EQ(registry[engineCount]->m_name, "fxPinvaleScreens");
   EXPECT_EQ(registry[engineCount]->m_parent->m_name, "fxBufferDisplay");
+  EXPECT_EQ(registry[engineCount + 1]->m_name, "fxObjPacman");
+  EXPECT_EQ(registry[engineCount + 2]->m_name, "fxVectorDeformWave");
 }
 
 TEST(RegistryTable, TheScreenWallRegistersItsAttributesInOrder) {

@@ -116,12 +116,22 @@ void ShapeNode::DrawPartial(float from, float to) {
   if (VectorGeometry* out = CurrentVectorGeometry()) DrawPartial(*out, from, to);
 }
 
+void ShapeNode::RecordCountsAfter(const VectorGeometry& out) {
+  m_countsAfter = out.Counts();
+  m_countsGeometry = &out;
+  m_countsClearCount = out.m_clearCount;
+}
+
+bool ShapeNode::CountsAreCurrent(const VectorGeometry& out) const {
+  return m_countsGeometry == &out && m_countsClearCount == out.m_clearCount;
+}
+
 void ShapeNode::Draw(VectorGeometry& out) {
   m_countsBefore = out.Counts();
   const rvTransform* transform = DrawTransform();
   for (const Polyline* p : m_polylines) p->Draw(out, transform);
   for (ShapeNode* c : m_children) c->Draw(out);
-  m_countsAfter = out.Counts();
+  RecordCountsAfter(out);
 }
 
 void ShapeNode::DrawSimplified(VectorGeometry& out) {
@@ -129,7 +139,7 @@ void ShapeNode::DrawSimplified(VectorGeometry& out) {
   const rvTransform* transform = DrawTransform();
   for (const Polyline* p : m_polylines) p->DrawSimplified(out, transform);
   for (ShapeNode* c : m_children) c->DrawSimplified(out);
-  m_countsAfter = out.Counts();
+  RecordCountsAfter(out);
 }
 
 void ShapeNode::DrawPartial(VectorGeometry& out, float from, float to) {
@@ -151,7 +161,7 @@ void ShapeNode::DrawPartial(VectorGeometry& out, float from, float to) {
     const float fj = static_cast<float>(j);
     if (from <= fj && to >= fj) m_children[j]->DrawPartial(out, from - fj, to - fj);
   }
-  m_countsAfter = out.Counts();
+  RecordCountsAfter(out);
 }
 
 // ---------------------------------------------------------------------------

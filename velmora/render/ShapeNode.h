@@ -64,7 +64,16 @@ class ShapeNode : public rvTransform {
   unsigned char m_ownMatrix = 0;
   std::vector<Polyline*> m_polylines;
   std::vector<ShapeNode*> m_children;
+  // True when the recorded counts describe what the geometry holds now: the
+  // latest draw went into it and it has not been cleared since.
+  bool CountsAreCurrent(const VectorGeometry& out) const;
+
   VectorCounts m_countsBefore;
   VectorCounts m_countsAfter;
+  const VectorGeometry* m_countsGeometry = nullptr;  // where the counts were taken
+  uint32_t m_countsClearCount = 0;                    // its clear count then
   float m_simplifyEpsilon = 0.0f;
+
+ private:
+  void RecordCountsAfter(const VectorGeometry& out);
 };

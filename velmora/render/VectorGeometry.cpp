@@ -114,6 +114,7 @@ bool VectorGeometry::IsEmpty() const {
 }
 
 void VectorGeometry::ClearGeometry() {
+  ++m_clearCount;
   m_points.count = 0;
   m_lines.count = 0;
   m_lines.openStrip = 0;

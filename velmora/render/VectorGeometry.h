@@ -166,6 +166,8 @@ class VectorGeometry {
   VectorLineArray m_lines;
   VectorArray<VectorTriangle> m_triangles;
   VectorArray<VectorQuad> m_quads;
+  // Counts the clears: counts recorded before the latest one are stale.
+  uint32_t m_clearCount = 0;
 
  private:
   VectorVertex CurrentVertex(float x, float y, float z, int32_t flags) const;
