@@ -7,9 +7,12 @@
 #include "effects/fxBase.h"
 #include "effects/fxBuffer.h"
 #include "effects/fxDemoGlobalParams.h"
+#include "effects/fxMorph.h"
 #include "effects/fxMusic.h"
+#include "effects/fxSVG.h"
 #include "effects/fxShader.h"
 #include "effects/fxText.h"
+#include "effects/fxTextStash.h"
 #include "effects/fxVectorDisplay.h"
 
 ClassRegistry& GetClassRegistry() {
@@ -33,7 +36,10 @@ void BuildClassRegistry(ClassRegistry& registry) {
   RegisterClassDesc(registry, fxShaderBase::RegisterAttributes());
   RegisterClassDesc(registry, fxShader::GetClassDesc());
   RegisterClassDesc(registry, fxVectorDisplay::RegisterAttributes());
+  RegisterClassDesc(registry, fxMorph::RegisterAttributes());
   RegisterClassDesc(registry, fxText::RegisterAttributes());
+  RegisterClassDesc(registry, fxTextStash::RegisterAttributes());
+  RegisterClassDesc(registry, fxSVG::RegisterAttributes());
 }
 
 void RegisterClassDesc(ClassRegistry& registry, ClassDesc* desc) {
