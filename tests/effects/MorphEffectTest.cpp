@@ -4,6 +4,7 @@
 // sides captured from an fxSVG or loaded from files, and bad input.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <iterator>
@@ -225,13 +226,26 @@ namespace {
 const char* const kSquare = "<svg width=\"100\" height=\"100\"><path d=\"M 10 10 H 90 V 90 H 10 Z\"/></svg>";
 const char* const kBar = "<svg width=\"100\" height=\"100\"><path d=\"M 0 50 L 100 50\"/></svg>";
 
+std::string FileBytes(const char* path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 class MorphEffect : public DefaultTargetTest {
  protected:
   MorphEffect() : DefaultTargetTest(128, 128) {}
   void SetUp() override {
     DefaultTargetTest::SetUp();
     if (HasFatalFailure()) return;
-    ASSERT_TRUE(BuildPack(m_dir, {{"Data/svg/square.svg", kSquare}, {"Data/svg/bar.svg", kBar}}));
+    // Two icons of Debian's adwaita-icon-theme (tools/setup.sh installs it).
+    const std::string folder = FileBytes("/usr/share/icons/Adwaita/scalable/places/folder-symbolic.svg");
+    const std::string home = FileBytes("/usr/share/icons/Adwaita/scalable/places/user-home-symbolic.svg");
+    ASSERT_GT(folder.size(), 100u) << "adwaita-icon-theme is missing: run tools/setup.sh";
+    ASSERT_GT(home.size(), 100u) << "adwaita-icon-theme is missing: run tools/setup.sh";
+    ASSERT_TRUE(BuildPack(m_dir, {{"Data/svg/square.svg", kSquare},
+                                  {"Data/svg/bar.svg", kBar},
+                                  {"Data/svg/folder.svg", folder},
+                                  {"Data/svg/home.svg", home}}));
     EnterDir(m_dir);
   }
   fxMorph* Add(const std::string& properties) {
@@ -346,4 +360,23 @@ TEST_F(MorphEffect, MissingFilesLeaveNoPairsAndDrawNothing) {
     fx->SetState(StateNone);
     EXPECT_TRUE(fx->m_morph.m_source.m_points.empty());
   }
+}
+
+TEST_F(MorphEffect, RealIconsMorphIntoEachOtherWithFiniteLines) {
+  fxMorph* fx = Add(R"({"Source/SVG":"svg/folder.svg","Destination/SVG":"svg/home.svg","Source/Size":4,
+                        "Destination/Size":4,"UserMorph":0.5})");
+  ASSERT_GT(fx->m_morph.m_source.m_edgeCount, 10);
+  ASSERT_GT(fx->m_morph.m_destination.m_edgeCount, 10);
+  EXPECT_EQ(fx->m_morph.m_pairCount,
+            std::max(fx->m_morph.m_source.m_edgeCount, fx->m_morph.m_destination.m_edgeCount));
+  ExpectOneToOne(fx->m_morph);
+  Frame(fx, 1.0f);
+  const auto lines = Lines();
+  ASSERT_EQ(static_cast<int>(lines.size()), fx->m_morph.m_pairCount);
+  for (const auto& l : lines)
+    for (const glm::vec2& p : {l.first, l.second}) {
+      ASSERT_TRUE(std::isfinite(p.x) && std::isfinite(p.y));
+      // A 16-pixel icon at size 4: 6.4 units across.
+      EXPECT_LT(glm::length(p), 6.0f);
+    }
 }

@@ -173,6 +173,26 @@ TEST_F(TextStashEffect, GlowDrawsThroughTheDisplayAndRestoresItsBrightness) {
   }
 }
 
+TEST_F(TextStashEffect, TheGlowSpreadsLightAroundTheGlyphs) {
+  // Pixels lit at all (above 8): the blur reaches past the glyphs' edges.
+  auto faintlyLit = [this](fxBase* fx) {
+    glBindFramebuffer(GL_FRAMEBUFFER, DefaultFramebuffer());
+    glViewport(0, 0, kSize, kSize);
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    Frame(fx, 0.0f);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, DefaultFramebuffer());
+    const std::vector<uint8_t> pixels = ReadPixels(0, 0, kSize, kSize);
+    int count = 0;
+    for (size_t i = 0; i < pixels.size(); i += 4) count += std::max({pixels[i], pixels[i + 1], pixels[i + 2]}) > 8;
+    return count;
+  };
+  const int plain = faintlyLit(Add(R"({"Text":"HH","Size":0.2})"));
+  const int glowing = faintlyLit(Add(R"({"Text":"HH","Size":0.2,"Glow":1.0})"));
+  EXPECT_GT(plain, 50);
+  EXPECT_GT(glowing, plain * 3 / 2);
+}
+
 TEST_F(TextStashEffect, AGlowCaptureOverTheWindowsFramebufferIsClosedToo) {
   vector_display* display = g_pCurrentVectorDisplay;
   fxTextStash* fx = Add(R"({"Text":"HH","Size":0.2,"Glow":0.5})");
