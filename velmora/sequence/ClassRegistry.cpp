@@ -5,6 +5,7 @@
 
 #include "core/ClassDesc.h"
 #include "effects/fxBase.h"
+#include "effects/fxBasicScene.h"
 #include "effects/fxBasicShader.h"
 #include "effects/fxBuffer.h"
 #include "effects/fxCamera.h"
@@ -48,6 +49,7 @@ void BuildClassRegistry(ClassRegistry& registry) {
   RegisterClassDesc(registry, fxBufferDisplay::RegisterAttributes());
   RegisterClassDesc(registry, fxBufferDefault::RegisterAttributes());
   RegisterClassDesc(registry, fxBufferStencil::RegisterAttributes());
+  RegisterClassDesc(registry, fxBasicScene::RegisterAttributes());
   RegisterClassDesc(registry, fxCamera::RegisterAttributes());
   RegisterClassDesc(registry, CameraReferenceWithCameraName());
   RegisterClassDesc(registry, fxShaderBase::RegisterAttributes());
