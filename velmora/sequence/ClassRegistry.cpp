@@ -10,7 +10,9 @@
 #include "effects/fxBuffer.h"
 #include "effects/fxCamera.h"
 #include "effects/fxDemoGlobalParams.h"
+#include "effects/fxImage.h"
 #include "effects/fxMusic.h"
+#include "effects/fxParticleEmitter.h"
 #include "effects/fxShader.h"
 #include "effects/fxText.h"
 #include "effects/fxVectorDisplay.h"
@@ -52,10 +54,12 @@ void BuildClassRegistry(ClassRegistry& registry) {
   RegisterClassDesc(registry, fxBasicScene::RegisterAttributes());
   RegisterClassDesc(registry, fxCamera::RegisterAttributes());
   RegisterClassDesc(registry, CameraReferenceWithCameraName());
+  RegisterClassDesc(registry, fxImage::RegisterAttributes());
   RegisterClassDesc(registry, fxShaderBase::RegisterAttributes());
   RegisterClassDesc(registry, fxShader::GetClassDesc());
   RegisterClassDesc(registry, fxVectorDisplay::RegisterAttributes());
   RegisterClassDesc(registry, fxText::RegisterAttributes());
+  RegisterClassDesc(registry, fxParticleEmitter::RegisterAttributes());
 }
 
 void RegisterClassDesc(ClassRegistry& registry, ClassDesc* desc) {
