@@ -411,6 +411,12 @@ TEST(Production, FramesAtFixedStepsShowEachScene) {
          EXPECT_GT(all.darkShare, 0.6) << "glowing outlines on a dark ground";
          EXPECT_GT(all.colouredShare, 0.01) << "glowing outlines on a dark ground";
        }},
+      {"screen wall", 82 * 60, 91 * 60,
+       [](const Shot& s) {
+         const Region wall = Measure(s, 0.1, 0.15, 0.9, 0.85);
+         EXPECT_GT(wall.colouredShare, 0.08) << "sixteen lit screens";
+         EXPECT_LT(wall.darkShare, 0.85) << "sixteen lit screens";
+       }},
       {"night", 95 * 60, 104 * 60,
        [](const Shot& s) {
          const Region sky = Measure(s, 0.0, 0.0, 1.0, 0.35);
