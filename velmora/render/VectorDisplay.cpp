@@ -774,7 +774,12 @@ void UploadSlot(VectorHistory::Buffer& b, const VectorArray<T>& array) {
 
 void vector_display::Flush(VectorHistory* history) {
   const RenderTarget* target = g_pCurrentRenderTarget;
-  if (m_setup != 1 || m_width == 0.0f || m_height == 0.0f || !target || !(target->m_fov > 0.0f)) return;
+  if (m_setup != 1 || m_width == 0.0f || m_height == 0.0f || !target || !(target->m_fov > 0.0f)) {
+    // Nothing can be drawn, but the frame's geometry is still consumed:
+    // kept, it would pile up frame after frame without limit.
+    ClearGeometry();
+    return;
+  }
   VectorHistory& h = history ? *history : m_history;
   if (h.generation != m_resizeGeneration) {
     h.generation = m_resizeGeneration;
