@@ -114,6 +114,12 @@ TEST(ExpressionDialect, ImplicitMultiplication) {
       {"2x^2", 2.0f * 1.5f * 1.5f},
       {"x 2", 3.0f},
       {"1.5e1x", 22.5f},
+      {"a(x+1)", 5.0f},           // a name that is no function multiplies a bracket
+      {"x (2)", 3.0f},
+      {"a[x]", 3.0f},
+      {"pi(2)", 2.0f * kPi},
+      {"2(x+1)(a)", 10.0f},
+      {"sin(0)(2)", 0.0f},
   });
 }
 
@@ -130,7 +136,7 @@ TEST(ExpressionDialect, NamesIgnoreCase) {
 TEST(ExpressionDialect, Constants) {
   ExpectValues({
       {"pi", kPi},
-      {"epsilon", std::numeric_limits<float>::epsilon()},
+      {"epsilon", 0.000001f},      // the formulas' epsilon, not the float type's
       {"inf", kInf},
       {"-inf", -kInf},
       {"inf - inf", std::numeric_limits<float>::quiet_NaN()},
@@ -181,8 +187,15 @@ TEST(ExpressionDialect, FunctionsInFloat) {
       {"hypot(3, 4)", 5.0f},
       {"mod(7, 3)", 1.0f},
       {"root(27, 3)", std::pow(27.0f, 1.0f / 3.0f)},
+      {"root(-8, 3)", -2.0f},       // an odd root of a negative number
+      {"root(-8, 2)", std::numeric_limits<float>::quiet_NaN()},
+      {"root(16, 4.7)", 2.0f},      // whole degrees
+      {"root(16, -2)", std::numeric_limits<float>::quiet_NaN()},
       {"logn(81, 3)", std::log(81.0f) / std::log(3.0f)},
       {"roundn(1.23456, 2)", std::round(1.23456f * 100.0f) / 100.0f},
+      {"roundn(1234.5, -2)", 1200.0f},  // negative digits round to tens, hundreds...
+      {"roundn(-1250, -2)", -1300.0f},
+      {"roundn(1234.5, 0)", 1235.0f},
       {"deg2rad(180)", 180.0f * (kPi / 180.0f)},
       {"inrange(0, x, 2)", 1.0f},
       {"inrange(0, x, 1)", 0.0f},
@@ -232,7 +245,7 @@ TEST(ExpressionDialect, SyntaxErrorsGiveNaN) {
       "",          "x +",        "(x",          "x)",          "sin x",
       "sin()",     "atan2(1)",   "clamp(1, 2)", "foo(x)",      "1 2",
       "x $ 2",     "x := 2",     "and",         "(x]",         "1 ? 2",
-      "unknown*2", "x,2",        "if(1, 2)",
+      "unknown*2", "x,2",        "if(1, 2)",    "unknown(2)",  "sin (x",
   };
   for (const char* formula : broken) {
     Expression e;
@@ -293,6 +306,7 @@ TEST(ExpressionCollect, FreeNamesLowerCasedSortedUnique) {
       {"2speed + if(on, 1, 0)", {"on", "speed"}},
       {"obj.pos_1 * 3", {"obj.pos_1"}},
       {"1 + 2", {}},
+      {"speed(x+1)", {"speed", "x"}},  // a name before a bracket multiplies it
   };
   for (const CollectCase& c : cases) {
     std::vector<std::string> names = {"left", "over"};
@@ -302,7 +316,7 @@ TEST(ExpressionCollect, FreeNamesLowerCasedSortedUnique) {
 }
 
 TEST(ExpressionCollect, SyntaxErrorLeavesTheListAlone) {
-  const char* broken[] = {"a +", "sin(", "b c", "foo(a)"};
+  const char* broken[] = {"a +", "sin(", "b c", "sin a"};
   for (const char* formula : broken) {
     std::vector<std::string> names = {"kept"};
     EXPECT_FALSE(CollectExpressionVariables(formula, names)) << formula;

@@ -103,6 +103,7 @@ std::string Lower(std::string_view s) {
 }
 
 constexpr float kPi = 3.14159265358979323846f;
+constexpr float kEpsilon = 0.000001f;
 
 inline bool Truth(float v) { return v != 0.0f; }  // NaN counts as true
 inline float Bool(bool b) { return b ? 1.0f : 0.0f; }
@@ -112,6 +113,17 @@ bool NearlyEqual(float a, float b) {
   if (a == b) return true;
   const float scale = std::max(1.0f, std::max(std::fabs(a), std::fabs(b)));
   return std::fabs(a - b) <= scale * 1e-6f;
+}
+
+// The n-th root for a whole degree n (the degree is truncated): an odd root
+// of a negative number is negative, root(-8, 3) = -2; an even one, or a
+// negative degree, has none.
+float Root(float v, float degree) {
+  if (!(degree >= 0.0f)) return std::numeric_limits<float>::quiet_NaN();
+  const float n = std::trunc(degree);
+  if (v >= 0.0f) return std::pow(v, 1.0f / n);
+  if (std::fmod(n, 2.0f) == 0.0f) return std::numeric_limits<float>::quiet_NaN();
+  return -std::pow(-v, 1.0f / n);
 }
 
 // The float semantics of every value operation, used both by the evaluator
@@ -178,7 +190,7 @@ float ApplyOp(Op op, const float* a, int n) {
     case OpAtan2: return std::atan2(a[0], a[1]);
     case OpHypot: return std::hypot(a[0], a[1]);
     case OpLogn: return std::log(a[0]) / std::log(a[1]);
-    case OpRoot: return std::pow(a[0], 1.0f / a[1]);
+    case OpRoot: return Root(a[0], a[1]);
     case OpRoundn: {
       const float scale = std::pow(10.0f, std::trunc(a[1]));
       return std::round(a[0] * scale) / scale;
@@ -322,16 +334,16 @@ bool Lex(std::string_view s, std::vector<Token>& out, std::string& error) {
         return false;
       }
     }
-    // Implicit multiplication: 2x, 2(x+1), (a)(b), (a)2, (a)b, x 2.
+    // Implicit multiplication: 2x, 2(x+1), (a)(b), (a)2, (a)b, x 2, and a
+    // name that is no function before a bracket, a(x+1) and x (2).
     if (!out.empty()) {
       const Token& p = out.back();
       const bool leftIsValue =
           p.kind == TokNumber || p.kind == TokClose ||
-          (p.kind == TokName && !IsReserved(p.text) && t.kind == TokNumber);
+          (p.kind == TokName && !IsReserved(p.text) && (t.kind == TokNumber || t.kind == TokOpen));
       const bool rightStartsValue = (t.kind == TokNumber && p.kind != TokNumber) ||
                                     t.kind == TokOpen || NameCanFollowValue(t);
-      if (leftIsValue && rightStartsValue && !(p.kind == TokName && t.kind == TokOpen))
-        out.push_back(Token{TokOperator, "*", 0.0f, t.pos});
+      if (leftIsValue && rightStartsValue) out.push_back(Token{TokOperator, "*", 0.0f, t.pos});
     }
     out.push_back(std::move(t));
   }
@@ -580,8 +592,6 @@ class Parser {
     if (name == "if") return Call(nullptr);
     if (const FunctionInfo* f = FindFunction(name)) return Call(f);
     if (IsWord(name)) return Fail("unexpected '" + name + "'");
-    if (Peek().kind == TokOpen && Peek().text == "(")
-      return Fail("unknown function '" + name + "'");
     if (!_table) {
       _collected->push_back(name);
       return NodePtr(new Node{Node::Var, OpPushV, 0.0f, &_collectDummy, {}});
@@ -845,7 +855,9 @@ bool ExprSymbolTable::AddConstant(std::string_view name, float value) {
 
 bool ExprSymbolTable::AddConstants() {
   const bool pi = AddConstant("pi", kPi);
-  const bool epsilon = AddConstant("epsilon", std::numeric_limits<float>::epsilon());
+  // The productions' formulas were written against an epsilon of 1e-6, not
+  // the float type's 1.19e-7.
+  const bool epsilon = AddConstant("epsilon", kEpsilon);
   return pi && epsilon && AddConstant("inf", std::numeric_limits<float>::infinity());
 }
 

@@ -2,9 +2,9 @@
 // drivers carry (sin(x*3)*0.5+0.5). The dialect is the one the productions
 // were written in: 32-bit float arithmetic, case-insensitive names, '^' right
 // associative, '=' as equality beside == != <> < <= > >=, the word operators
-// and/or/not/xor/nand/nor/xnor, implicit multiplication (2x, 2(x+1), (a)(b)),
-// if(c,a,b) and c?a:b, the usual functions and the constants pi, epsilon and
-// inf.
+// and/or/not/xor/nand/nor/xnor, implicit multiplication (2x, 2(x+1), (a)(b),
+// a(x+1) for a name that is no function), if(c,a,b) and c?a:b, the usual
+// functions and the constants pi, epsilon (1e-6) and inf.
 // A formula compiles into a flat postfix program (constants folded, constant
 // operands fused into the instruction that uses them) run on a small value
 // stack, so an evaluation is a handful of switch steps.
