@@ -239,6 +239,38 @@ TEST(ExpressionDialect, BranchesPickOneSideAtRunTime) {
   }
 }
 
+// Steps are fused (x*k+c, v*k, clamp with constant bounds) and operands
+// reordered where that keeps the floats; a jump must still land on the step
+// that follows its branch.
+TEST(ExpressionDialect, FusedStepsGiveThePlainArithmetic) {
+  struct Fused {
+    const char* formula;
+    float (*plain)(float x, float a, float b);
+  } cases[] = {
+      {"sin(x*3)*0.5+0.5", [](float x, float, float) { return std::sin(x * 3.0f) * 0.5f + 0.5f; }},
+      {"3*x + a", [](float x, float a, float) { return x * 3.0f + a; }},
+      {"(x > 1 ? a : x*2) + 1", [](float x, float a, float) { return (x > 1.0f ? a : x * 2.0f) + 1.0f; }},
+      {"(x > 1 ? a*2 : b)*3 + 1", [](float x, float a, float b) { return (x > 1.0f ? a * 2.0f : b) * 3.0f + 1.0f; }},
+      {"x > 1 ? x*2 : b*3+1", [](float x, float, float b) { return x > 1.0f ? x * 2.0f : b * 3.0f + 1.0f; }},
+      {"clamp(0, x*a, 1)", [](float x, float a, float) { return std::min(std::max(x * a, 0.0f), 1.0f); }},
+      {"2x^2 - 3x + a", [](float x, float a, float) { return 2.0f * (x * x) - 3.0f * x + a; }},
+      {"a - x/b", [](float x, float a, float b) { return a - x / b; }},
+      {"a/(x+1) - b/(x-1)", [](float x, float a, float b) { return a / (x + 1.0f) - b / (x - 1.0f); }},
+      {"2^x + x^a + min(x, a, b*2)",
+       [](float x, float a, float b) { return std::pow(2.0f, x) + std::pow(x, a) + std::min(std::min(x, a), b * 2.0f); }},
+      {"x % 2 < 1 and a > b", [](float x, float a, float b) { return (std::fmod(x, 2.0f) < 1.0f && a > b) ? 1.0f : 0.0f; }},
+  };
+  Bound bound;
+  for (const Fused& c : cases) {
+    Expression e;
+    ASSERT_TRUE(e.Compile(c.formula, bound.table)) << c.formula << ": " << e.Error();
+    for (float x : {0.0f, 0.5f, 1.5f, 3.25f, -2.0f}) {
+      bound.x = x;
+      EXPECT_EQ(e.Value(), c.plain(x, bound.a, bound.b)) << c.formula << " at x = " << x;
+    }
+  }
+}
+
 TEST(ExpressionDialect, SyntaxErrorsGiveNaN) {
   Bound bound;
   const char* broken[] = {
