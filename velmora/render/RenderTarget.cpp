@@ -15,6 +15,7 @@
 
 #include "application/Application.h"
 #include "core/AppLog.h"
+#include "platform/Profiler.h"
 #include "render/Framebuffer.h"
 #include "render/TextStashRenderer.h"
 #include "render/VectorDisplay.h"
@@ -148,6 +149,7 @@ void FollowClientSize(int width, int height) {
 //-----------------------------------------------------------------------------
 
 void BeginFrame() {
+  PROFILE_BLOCK("BeginFrame");
   ResetFramebufferPool();
   BindRenderTarget(nullptr, true);
   glDisable(GL_BLEND);
@@ -223,6 +225,7 @@ void DrawOverlays(float dt, int flags) {
 }  // namespace
 
 void PresentFrame(float dt, bool timeStopped, int overlayFlags) {
+  PROFILE_BLOCK("PresentFrame");
   BindRenderTarget(nullptr, true);
   if (overlayFlags != 0) DrawOverlays(dt, overlayFlags);
   if (!timeStopped) g_nVectorHistoryIndex = (g_nVectorHistoryIndex + 1) % VectorHistory::kSlots;
