@@ -13,11 +13,12 @@
 // their line, triangle and glow steps, the frame start and the
 // presentation) give each block's own time, its nested blocks taken out, in
 // milliseconds per frame of the scene. A second table names the items.
-// llvmpipe bins a framebuffer's drawing and rasterises it later, and takes
-// a timestamp when its rasteriser reaches it, so a timestamp inside a pass
-// would land near the end of the pass: every timestamp is preceded by a
-// glFinish. The finishes cost a little; VELMORA_BENCH_BREAKDOWN=0 leaves
-// the breakdown out for the plain frame times.
+// llvmpipe bins a framebuffer's drawing and rasterises it later, and a
+// timestamp query object is resolved when its rasteriser reaches it, so it
+// would land near the end of a pass: each timestamp is read from the GL
+// clock (GL_TIMESTAMP) right after a glFinish. The finishes cost a little;
+// VELMORA_BENCH_BREAKDOWN=0 leaves the breakdown out for the plain frame
+// times.
 //
 // One hidden window serves every size: GL objects that the engine keeps for
 // the whole process (the shared rectangle array, the built-in programs)
@@ -97,10 +98,6 @@ int SceneOf(int frame) {
 // sequence runs them.
 class GLBlockTimer : public platform::ProfileCapture {
  public:
-  ~GLBlockTimer() override {
-    if (!m_queries.empty()) glDeleteQueries(static_cast<GLsizei>(m_queries.size()), m_queries.data());
-  }
-
   // The items the sequence will update this frame, in order.
   void StartFrame(std::vector<const fxBase*> items) {
     m_blocks.clear();
@@ -130,16 +127,12 @@ class GLBlockTimer : public platform::ProfileCapture {
     b.end = Stamp();
   }
 
-  // After glFinish: own times into `byName` (label -> ns) and, for the item
-  // blocks, their whole time into `byItem`.
-  void Collect(std::map<std::string, double>& byName, std::map<std::string, double>& byItem) {
+  // Own times into `byName` (label -> ns) and, for the item blocks, their
+  // whole time into `byItem`.
+  void Collect(std::map<std::string, double>& byName, std::map<std::string, double>& byItem) const {
     std::vector<double> whole(m_blocks.size(), 0.0);
-    for (size_t i = 0; i < m_blocks.size(); ++i) {
-      GLuint64 t0 = 0, t1 = 0;
-      glGetQueryObjectui64v(m_blocks[i].start, GL_QUERY_RESULT, &t0);
-      glGetQueryObjectui64v(m_blocks[i].end, GL_QUERY_RESULT, &t1);
-      whole[i] = t1 > t0 ? static_cast<double>(t1 - t0) : 0.0;
-    }
+    for (size_t i = 0; i < m_blocks.size(); ++i)
+      whole[i] = m_blocks[i].end > m_blocks[i].start ? static_cast<double>(m_blocks[i].end - m_blocks[i].start) : 0.0;
     std::vector<double> own = whole;
     for (size_t i = 0; i < m_blocks.size(); ++i)
       if (m_blocks[i].parent >= 0) own[m_blocks[i].parent] -= whole[i];
@@ -147,7 +140,6 @@ class GLBlockTimer : public platform::ProfileCapture {
       byName[m_blocks[i].name] += own[i];
       if (const fxBase* fx = m_blocks[i].item) byItem[fx->m_classDesc->m_name + " \"" + fx->m_name + "\""] += whole[i];
     }
-    m_used = 0;
   }
 
  private:
@@ -155,19 +147,15 @@ class GLBlockTimer : public platform::ProfileCapture {
     const char* name = "";
     int parent = -1;
     const fxBase* item = nullptr;
-    GLuint start = 0, end = 0;
+    GLint64 start = 0, end = 0;
   };
 
-  // A timestamp once everything issued so far is drawn.
-  GLuint Stamp() {
-    if (m_used == m_queries.size()) {
-      m_queries.resize(m_queries.size() + 64);
-      glGenQueries(64, m_queries.data() + m_used);
-    }
-    const GLuint query = m_queries[m_used++];
+  // The GL clock once everything issued so far is drawn.
+  static GLint64 Stamp() {
     glFinish();
-    glQueryCounter(query, GL_TIMESTAMP);
-    return query;
+    GLint64 now = 0;
+    glGetInteger64v(GL_TIMESTAMP, &now);
+    return now;
   }
 
   // Effect updates open around the block being started: a nested sequence
@@ -180,8 +168,6 @@ class GLBlockTimer : public platform::ProfileCapture {
 
   std::vector<Block> m_blocks;
   std::vector<int> m_open;
-  std::vector<GLuint> m_queries;
-  size_t m_used = 0;
   std::vector<const fxBase*> m_items;
   size_t m_nextItem = 0;
 };
