@@ -8,6 +8,8 @@
 #include "effects/fxBuffer.h"
 #include "effects/fxDemoGlobalParams.h"
 #include "effects/fxMusic.h"
+#include "effects/fxReference.h"
+#include "effects/fxSequence.h"
 #include "effects/fxShader.h"
 #include "effects/fxText.h"
 #include "effects/fxVectorDisplay.h"
@@ -24,9 +26,11 @@ ClassRegistry& GetClassRegistry() {
 // The engine classes in their fixed registry order.
 void BuildClassRegistry(ClassRegistry& registry) {
   RegisterClassDesc(registry, fxBase::RegisterAttributes());
+  RegisterClassDesc(registry, fxSequence::RegisterAttributes());
   RegisterClassDesc(registry, fxDemoGlobalParams::RegisterAttributes());
   RegisterClassDesc(registry, fxMusic::RegisterAttributes());
   RegisterClassDesc(registry, fxMusicReference::RegisterAttributes());
+  RegisterClassDesc(registry, fxReference::RegisterAttributes());
   RegisterClassDesc(registry, fxBufferDisplay::RegisterAttributes());
   RegisterClassDesc(registry, fxBufferDefault::RegisterAttributes());
   RegisterClassDesc(registry, fxBufferStencil::RegisterAttributes());
