@@ -7,7 +7,9 @@
 #include "effects/fxBase.h"
 #include "effects/fxBuffer.h"
 #include "effects/fxDemoGlobalParams.h"
+#include "effects/fxImage.h"
 #include "effects/fxMusic.h"
+#include "effects/fxParticleEmitter.h"
 #include "effects/fxReference.h"
 #include "effects/fxSequence.h"
 #include "effects/fxShader.h"
@@ -34,10 +36,12 @@ void BuildClassRegistry(ClassRegistry& registry) {
   RegisterClassDesc(registry, fxBufferDisplay::RegisterAttributes());
   RegisterClassDesc(registry, fxBufferDefault::RegisterAttributes());
   RegisterClassDesc(registry, fxBufferStencil::RegisterAttributes());
+  RegisterClassDesc(registry, fxImage::RegisterAttributes());
   RegisterClassDesc(registry, fxShaderBase::RegisterAttributes());
   RegisterClassDesc(registry, fxShader::GetClassDesc());
   RegisterClassDesc(registry, fxVectorDisplay::RegisterAttributes());
   RegisterClassDesc(registry, fxText::RegisterAttributes());
+  RegisterClassDesc(registry, fxParticleEmitter::RegisterAttributes());
 }
 
 void RegisterClassDesc(ClassRegistry& registry, ClassDesc* desc) {
