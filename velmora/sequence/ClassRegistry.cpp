@@ -11,12 +11,15 @@
 #include "effects/fxCamera.h"
 #include "effects/fxDemoGlobalParams.h"
 #include "effects/fxImage.h"
+#include "effects/fxMorph.h"
 #include "effects/fxMusic.h"
 #include "effects/fxParticleEmitter.h"
 #include "effects/fxReference.h"
+#include "effects/fxSVG.h"
 #include "effects/fxSequence.h"
 #include "effects/fxShader.h"
 #include "effects/fxText.h"
+#include "effects/fxTextStash.h"
 #include "effects/fxVectorDisplay.h"
 
 ClassRegistry& GetClassRegistry() {
@@ -62,7 +65,10 @@ void BuildClassRegistry(ClassRegistry& registry) {
   RegisterClassDesc(registry, fxShaderBase::RegisterAttributes());
   RegisterClassDesc(registry, fxShader::GetClassDesc());
   RegisterClassDesc(registry, fxVectorDisplay::RegisterAttributes());
+  RegisterClassDesc(registry, fxMorph::RegisterAttributes());
   RegisterClassDesc(registry, fxText::RegisterAttributes());
+  RegisterClassDesc(registry, fxTextStash::RegisterAttributes());
+  RegisterClassDesc(registry, fxSVG::RegisterAttributes());
   RegisterClassDesc(registry, fxParticleEmitter::RegisterAttributes());
 }
 
