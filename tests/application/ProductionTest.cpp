@@ -38,6 +38,7 @@
 #include "effects/fxReference.h"
 #include "effects/fxSequence.h"
 #include "effects/fxShader.h"
+#include "production/ProductionClasses.h"
 #include "render/Framebuffer.h"
 #include "render/RenderTarget.h"
 #include "render/TextureImage.h"
@@ -258,6 +259,8 @@ TEST_F(ProductionSequence, EveryItemPropertyAndDriverFindsItsTarget) {
   CopyBuiltPack(dir);
   const Json::Value json = PackedSequence(dir);
   ASSERT_TRUE(json["Items"].isArray());
+  // The registry as the player's Init leaves it, production classes included.
+  RegisterProductionClasses(GetClassRegistry());
   ASSERT_TRUE(m_sequence.LoadSequence(kSequencePath, false));
   ASSERT_EQ(m_sequence.m_items.size(), json["Items"].size()) << "an item whose class is unknown vanished";
 
