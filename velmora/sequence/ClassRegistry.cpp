@@ -8,6 +8,7 @@
 #include "effects/fxBuffer.h"
 #include "effects/fxDemoGlobalParams.h"
 #include "effects/fxMusic.h"
+#include "effects/fxPostColorGradingAA.h"
 #include "effects/fxShader.h"
 #include "effects/fxText.h"
 #include "effects/fxVectorDisplay.h"
@@ -34,6 +35,7 @@ void BuildClassRegistry(ClassRegistry& registry) {
   RegisterClassDesc(registry, fxShader::GetClassDesc());
   RegisterClassDesc(registry, fxVectorDisplay::RegisterAttributes());
   RegisterClassDesc(registry, fxText::RegisterAttributes());
+  RegisterClassDesc(registry, fxPostColorGradingAA::RegisterAttributes());
 }
 
 void RegisterClassDesc(ClassRegistry& registry, ClassDesc* desc) {
