@@ -15,21 +15,11 @@
 // [SECTION] Stage texts
 //-----------------------------------------------------------------------------
 
-// The colour passes work in target units: fragCoord runs 0..1.
-const char* const g_postUnitVertex = R"(SHADER_HEADER
-layout(location = 0) in vec2 aPos;
-layout(location = 1) in vec2 aTexCoords;
-out vec2 fragCoord;
-void main()
-{
-  fragCoord = aTexCoords;
-  gl_Position = vec4(aPos.x, aPos.y, 0.0, 1.0);
-}
-)";
-
 // The FXAA corner taps keep the engine's historical order (the bottom pair
 // named the other way round); the direction and span steps are built on it.
-const char* const g_postColorGradingFragment = R"(SHADER_HEADER
+namespace {
+
+const char* const kGradingFragment = R"(SHADER_HEADER
 in vec2 fragCoord;
 out vec4 fragColor;
 uniform sampler2D sFramebuffer;
@@ -97,7 +87,9 @@ vec3 Dither(vec3 col)
 void main()
 {
   vec4 source = texture(sFramebuffer, fragCoord);
-  vec3 col = APPLY_AA == 1 ? Fxaa() : source.rgb;
+  // Branches, not selects: a select would run the whole FXAA on every pixel.
+  vec3 col = source.rgb;
+  if (APPLY_AA == 1) col = Fxaa();
   // Half-texel remap: 0..1 lands on the centres of the first and last cells.
   if (APPLY_GRADING == 1) col = texture(sColorGradingLUT, mix(vec3(0.015625), vec3(0.984375), col)).rgb;
   if (TONEMAP_PROFILE == 1) {
@@ -117,6 +109,8 @@ void main()
 }
 )";
 
+}  // namespace
+
 //-----------------------------------------------------------------------------
 // [SECTION] Pass program
 //-----------------------------------------------------------------------------
@@ -132,7 +126,8 @@ PassNoiseTexture& BlueNoise() {
 // NEAREST, which would turn every such tap into the centre texel and the
 // anti-aliasing into a no-op: the pass samples the copy through a linear
 // sampler instead (at pixel centres it returns the texel unchanged). Made
-// on first use and kept until exit.
+// on first use and kept until exit; bound only while FXAA runs, as linear
+// taps cost more on a software rasteriser.
 GLuint LinearSampler() {
   static GLuint sampler = 0;
   if (sampler == 0) {
@@ -163,7 +158,7 @@ shPostColorGradingAA::~shPostColorGradingAA() = default;
 
 void shPostColorGradingAA::Build() {
   BlueNoise().Load();
-  if (!BuildPass(g_postUnitVertex, g_postColorGradingFragment)) return;
+  if (!BuildPass(g_postUnitVertex, kGradingFragment)) return;
   Locate(m_framebuffer, "sFramebuffer");
   Locate(m_colorGradingLut, "sColorGradingLUT");
   Locate(m_blueNoise, "sBlueNoise");
@@ -206,7 +201,7 @@ void shPostColorGradingAA::BindPass(GLuint lut, bool showLut, int lumaProfile) {
   BindTargetCopy();
   if (m_program == 0) return;
   m_framebuffer.m_value = 0;
-  glBindSampler(0, LinearSampler());
+  if (m_applyAA.m_value) glBindSampler(0, LinearSampler());
   glActiveTexture(GL_TEXTURE1);
   glBindTexture(GL_TEXTURE_3D, lut);
   glActiveTexture(GL_TEXTURE2);

@@ -78,8 +78,3 @@ class fxPostColorGradingAA : public fxBase {
  private:
   void UnloadLut();
 };
-
-// The pass stage texts, shared with the tests that compile every shipped
-// shader.
-extern const char* const g_postUnitVertex;
-extern const char* const g_postColorGradingFragment;

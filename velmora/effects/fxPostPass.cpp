@@ -7,6 +7,22 @@
 #include "render/TextureImage.h"
 
 //-----------------------------------------------------------------------------
+// [SECTION] Unit-coordinate vertex stage
+//-----------------------------------------------------------------------------
+
+// The colour passes work in target units: fragCoord runs 0..1.
+const char* const g_postUnitVertex = R"(SHADER_HEADER
+layout(location = 0) in vec2 aPos;
+layout(location = 1) in vec2 aTexCoords;
+out vec2 fragCoord;
+void main()
+{
+  fragCoord = aTexCoords;
+  gl_Position = vec4(aPos.x, aPos.y, 0.0, 1.0);
+}
+)";
+
+//-----------------------------------------------------------------------------
 // [SECTION] Uniform uploads
 //-----------------------------------------------------------------------------
 

@@ -32,6 +32,11 @@ struct PassUniform {
   T m_value{};
 };
 
+// The vertex stage of the colour passes, which work in target units:
+// fragCoord runs 0..1 over the target (the 2D program's own stage gives
+// pixels).
+extern const char* const g_postUnitVertex;
+
 // Uploads a value at its location; nothing at -1.
 void UploadUniform(const PassUniform<float>& u);
 void UploadUniform(const PassUniform<int>& u);

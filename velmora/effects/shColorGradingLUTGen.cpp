@@ -9,7 +9,9 @@
 // (Lift -1, Gain +1): the angle is kept above 1/1024 so the terms stay finite.
 // A negative lift makes the base of the gamma curve negative for dark
 // cells, where pow is undefined: the base is clamped at 0 first.
-const char* const g_colorGradingLutSource = R"(SHADER_RAW
+namespace {
+
+const char* const kLutSource = R"(SHADER_RAW
 layout (local_size_x = 4, local_size_y = 4, local_size_z = 4) in;
 layout (rgba32f, binding = 0) uniform image3D imgColorGradingLUT;
 uniform float LIFT;
@@ -48,11 +50,13 @@ void main()
 }
 )";
 
+}  // namespace
+
 shColorGradingLUTGen::shColorGradingLUTGen() = default;
 
 void shColorGradingLUTGen::Build() {
   if (m_buildFailed && (m_dirtyStages & 0x3F) == 0) return;
-  if (m_stages[StageCompute].source == nullptr) m_stages[StageCompute].source = g_colorGradingLutSource;
+  if (m_stages[StageCompute].source == nullptr) m_stages[StageCompute].source = kLutSource;
   m_buildFailed = !Link();
   if (m_buildFailed) return;
   m_lift.m_location = Location("LIFT");

@@ -48,7 +48,3 @@ class shColorGradingLUTGen : public rvProgram {
   bool m_buildFailed = false;
   bool m_tableFilled = false;
 };
-
-// The compute stage text, shared with the tests that compile every shipped
-// shader.
-extern const char* const g_colorGradingLutSource;

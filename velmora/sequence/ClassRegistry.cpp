@@ -8,7 +8,10 @@
 #include "effects/fxBuffer.h"
 #include "effects/fxDemoGlobalParams.h"
 #include "effects/fxMusic.h"
+#include "effects/fxPostColorBasic.h"
 #include "effects/fxPostColorGradingAA.h"
+#include "effects/fxPostDistortion.h"
+#include "effects/fxPostVHS.h"
 #include "effects/fxShader.h"
 #include "effects/fxText.h"
 #include "effects/fxVectorDisplay.h"
@@ -35,7 +38,10 @@ void BuildClassRegistry(ClassRegistry& registry) {
   RegisterClassDesc(registry, fxShader::GetClassDesc());
   RegisterClassDesc(registry, fxVectorDisplay::RegisterAttributes());
   RegisterClassDesc(registry, fxText::RegisterAttributes());
+  RegisterClassDesc(registry, fxPostDistortion::RegisterAttributes());
+  RegisterClassDesc(registry, fxPostVHS::RegisterAttributes());
   RegisterClassDesc(registry, fxPostColorGradingAA::RegisterAttributes());
+  RegisterClassDesc(registry, fxPostColorBasic::RegisterAttributes());
 }
 
 void RegisterClassDesc(ClassRegistry& registry, ClassDesc* desc) {
