@@ -7,7 +7,9 @@
 #include "effects/fxBase.h"
 #include "effects/fxBuffer.h"
 #include "effects/fxDemoGlobalParams.h"
+#include "effects/fxImage.h"
 #include "effects/fxMusic.h"
+#include "effects/fxParticleEmitter.h"
 #include "effects/fxPostColorBasic.h"
 #include "effects/fxPostColorGradingAA.h"
 #include "effects/fxPostDistortion.h"
@@ -34,12 +36,14 @@ void BuildClassRegistry(ClassRegistry& registry) {
   RegisterClassDesc(registry, fxBufferDisplay::RegisterAttributes());
   RegisterClassDesc(registry, fxBufferDefault::RegisterAttributes());
   RegisterClassDesc(registry, fxBufferStencil::RegisterAttributes());
+  RegisterClassDesc(registry, fxImage::RegisterAttributes());
   RegisterClassDesc(registry, fxShaderBase::RegisterAttributes());
   RegisterClassDesc(registry, fxShader::GetClassDesc());
   RegisterClassDesc(registry, fxVectorDisplay::RegisterAttributes());
   RegisterClassDesc(registry, fxText::RegisterAttributes());
   RegisterClassDesc(registry, fxPostDistortion::RegisterAttributes());
   RegisterClassDesc(registry, fxPostVHS::RegisterAttributes());
+  RegisterClassDesc(registry, fxParticleEmitter::RegisterAttributes());
   RegisterClassDesc(registry, fxPostColorGradingAA::RegisterAttributes());
   RegisterClassDesc(registry, fxPostColorBasic::RegisterAttributes());
 }
