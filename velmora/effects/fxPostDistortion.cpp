@@ -1,5 +1,13 @@
 // The ripple pass. See fxPostDistortion.h.
+//
+// [SECTION] Stage text
+// [SECTION] Program
+// [SECTION] Class description and attributes
 #include "effects/fxPostDistortion.h"
+
+//-----------------------------------------------------------------------------
+// [SECTION] Stage text
+//-----------------------------------------------------------------------------
 
 namespace {
 
@@ -47,7 +55,7 @@ void main()
 }  // namespace
 
 //-----------------------------------------------------------------------------
-// Program
+// [SECTION] Program
 //-----------------------------------------------------------------------------
 
 shPostDistortion::shPostDistortion() : shPostRegionPass("fxPostDistortion") {
@@ -97,7 +105,7 @@ void shPostDistortion::Bind() {
 }
 
 //-----------------------------------------------------------------------------
-// Effect
+// [SECTION] Class description and attributes
 //-----------------------------------------------------------------------------
 
 ClassDesc* fxPostDistortion::GetClassDesc() {
