@@ -220,7 +220,7 @@ TEST_F(ColorGrading, TableIsRemadeOnlyWhenAGradingValueOrTheProfileChanges) {
       {[](fxPostColorGradingAA* f) { f->m_lutGen.m_saturation.m_value = -0.5f; }, 3},
       {[](fxPostColorGradingAA* f) { f->m_lutGen.m_invSaturation = 1; }, 4},
       {[](fxPostColorGradingAA* f) { f->m_lumaProfile = 1; }, 5},
-      {[](fxPostColorGradingAA* f) { f->m_pass.m_applyGrading.m_value = true; }, 5},  // a pass setting
+      {[](fxPostColorGradingAA* f) { f->m_pass.m_applyGrading = true; }, 5},  // a pass setting
   };
   for (const Step& s : steps) {
     s.change(fx);

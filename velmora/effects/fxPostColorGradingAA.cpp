@@ -29,13 +29,10 @@ uniform int SHOW_LUT;
 uniform int FXAA_SHOW_EDGES;
 uniform int LUMA_COLOR_PROFILE;
 uniform int TONEMAP_PROFILE;
-uniform int APPLY_DITHER;
 uniform float DITHER_POW;
 uniform int APPLY_GAMMA;
 uniform int APPLY_VIGNETTING;
 uniform float VIGNETTING_POW;
-uniform int APPLY_GRADING;
-uniform int APPLY_AA;
 uniform float FXAA_LUMA_THRESHOLD;
 uniform float FXAA_MUL_REDUCE;
 uniform float FXAA_MIN_REDUCE;
@@ -152,6 +149,7 @@ shPostColorGradingAA::shPostColorGradingAA() : shPostPass("fxPostColorGradingAA"
   m_fxaaMaxSpan.m_value = 8;
   m_mulReduceExponent = 3;
   m_minReduceExponent = 7;
+  m_applyAA = m_applyGrading = m_applyDither = false;
 }
 
 shPostColorGradingAA::~shPostColorGradingAA() = default;
@@ -166,13 +164,10 @@ void shPostColorGradingAA::Build() {
   Locate(m_fxaaShowEdges, "FXAA_SHOW_EDGES");
   Locate(m_lumaProfile, "LUMA_COLOR_PROFILE");
   Locate(m_tonemapProfile, "TONEMAP_PROFILE");
-  Locate(m_applyDither, "APPLY_DITHER");
   Locate(m_ditherPow, "DITHER_POW");
   Locate(m_applyGamma, "APPLY_GAMMA");
   Locate(m_applyVignetting, "APPLY_VIGNETTING");
   Locate(m_vignettingPow, "VIGNETTING_POW");
-  Locate(m_applyGrading, "APPLY_GRADING");
-  Locate(m_applyAA, "APPLY_AA");
   Locate(m_fxaaLumaThreshold, "FXAA_LUMA_THRESHOLD");
   Locate(m_fxaaMulReduce, "FXAA_MUL_REDUCE");
   Locate(m_fxaaMinReduce, "FXAA_MIN_REDUCE");
@@ -185,8 +180,7 @@ void shPostColorGradingAA::UploadAll() const {
                                     &m_tonemapProfile, &m_fxaaMaxSpan}) {
     UploadUniform(*u);
   }
-  for (const PassUniform<bool>* u : {&m_showLut, &m_fxaaShowEdges, &m_applyDither, &m_applyGamma,
-                                     &m_applyVignetting, &m_applyGrading, &m_applyAA}) {
+  for (const PassUniform<bool>* u : {&m_showLut, &m_fxaaShowEdges, &m_applyGamma, &m_applyVignetting}) {
     UploadUniform(*u);
   }
   for (const PassUniform<float>* u : {&m_ditherPow, &m_vignettingPow, &m_fxaaLumaThreshold, &m_fxaaMulReduce,
@@ -196,12 +190,18 @@ void shPostColorGradingAA::UploadAll() const {
 }
 
 void shPostColorGradingAA::BindPass(GLuint lut, bool showLut, int lumaProfile) {
+  // A switch that changed rebuilds the program at the bind below. Without a
+  // table (its program did not build) grading would turn the picture
+  // black: it is left out instead.
+  SetConstInt("APPLY_AA", m_applyAA ? 1 : 0, false);
+  SetConstInt("APPLY_GRADING", m_applyGrading && lut != 0 ? 1 : 0, false);
+  SetConstInt("APPLY_DITHER", m_applyDither ? 1 : 0, false);
   // The noise file is read before the copy takes the GL state.
   BlueNoise().Load();
   BindTargetCopy();
   if (m_program == 0) return;
   m_framebuffer.m_value = 0;
-  if (m_applyAA.m_value) glBindSampler(0, LinearSampler());
+  if (m_applyAA) glBindSampler(0, LinearSampler());
   glActiveTexture(GL_TEXTURE1);
   glBindTexture(GL_TEXTURE_3D, lut);
   glActiveTexture(GL_TEXTURE2);
@@ -211,12 +211,7 @@ void shPostColorGradingAA::BindPass(GLuint lut, bool showLut, int lumaProfile) {
   m_lumaProfile.m_value = lumaProfile;
   m_fxaaMulReduce.m_value = std::ldexp(1.0f, -m_mulReduceExponent);
   m_fxaaMinReduce.m_value = std::ldexp(1.0f, -m_minReduceExponent);
-  // Without a table (its program did not build) grading would turn the
-  // picture black: it is left out instead.
-  const bool applyGrading = m_applyGrading.m_value;
-  if (lut == 0) m_applyGrading.m_value = false;
   UploadAll();
-  m_applyGrading.m_value = applyGrading;
 }
 
 void shPostColorGradingAA::Unbind() {
@@ -274,12 +269,12 @@ ClassDesc* fxPostColorGradingAA::RegisterAttributes() {
   desc->AddAttribute(AttrInt, "Antialiasing/Max Span", GRADING_OFFSET(m_pass.m_fxaaMaxSpan.m_value))->SetRangeInt(1, 16);
   desc->AddAttribute(AttrEnum, "Tonemap Profile", GRADING_OFFSET(m_pass.m_tonemapProfile.m_value))
       ->SetEnumNames(kTonemapNames, 3);
-  desc->AddAttribute(AttrBool, "Apply Color Grading", GRADING_OFFSET(m_pass.m_applyGrading.m_value));
-  desc->AddAttribute(AttrBool, "Apply Anti-aliasing", GRADING_OFFSET(m_pass.m_applyAA.m_value));
+  desc->AddAttribute(AttrBool, "Apply Color Grading", GRADING_OFFSET(m_pass.m_applyGrading));
+  desc->AddAttribute(AttrBool, "Apply Anti-aliasing", GRADING_OFFSET(m_pass.m_applyAA));
   desc->AddAttribute(AttrBool, "Apply Vignetting", GRADING_OFFSET(m_pass.m_applyVignetting.m_value));
   desc->AddAttribute(AttrFloat, "Vignetting Pow", GRADING_OFFSET(m_pass.m_vignettingPow.m_value))->SetRange(0.001f, 1.0f);
   desc->AddAttribute(AttrBool, "Apply Gamma", GRADING_OFFSET(m_pass.m_applyGamma.m_value));
-  desc->AddAttribute(AttrBool, "Apply Dither", GRADING_OFFSET(m_pass.m_applyDither.m_value));
+  desc->AddAttribute(AttrBool, "Apply Dither", GRADING_OFFSET(m_pass.m_applyDither));
   desc->AddAttribute(AttrFloat, "Dither Pow", GRADING_OFFSET(m_pass.m_ditherPow.m_value))->SetRange(1.0f, 6.0f);
   return desc;
 }

@@ -24,9 +24,9 @@ class shPostColorGradingAA : public shPostPass {
   ~shPostColorGradingAA() override;
   void Build() override;
   void Unbind() override;
-  // Copies the target and binds it with the table on unit 1 and the blue
-  // noise on unit 2, then uploads every setting. A table of 0 leaves
-  // grading out.
+  // Sets the step switches, copies the target and binds it with the table
+  // on unit 1 and the blue noise on unit 2, then uploads every setting. A
+  // table of 0 leaves grading out.
   void BindPass(GLuint lut, bool showLut, int lumaProfile);
 
   PassUniform<int> m_framebuffer;      // unit 0
@@ -36,19 +36,23 @@ class shPostColorGradingAA : public shPostPass {
   PassUniform<bool> m_fxaaShowEdges;
   PassUniform<int> m_lumaProfile;
   PassUniform<int> m_tonemapProfile;
-  PassUniform<bool> m_applyDither;
   PassUniform<float> m_ditherPow;
   PassUniform<bool> m_applyGamma;
   PassUniform<bool> m_applyVignetting;
   PassUniform<float> m_vignettingPow;
-  PassUniform<bool> m_applyGrading;
-  PassUniform<bool> m_applyAA;
   PassUniform<float> m_fxaaLumaThreshold;
   PassUniform<float> m_fxaaMulReduce;  // 2^-m_mulReduceExponent, set at bind
   PassUniform<float> m_fxaaMinReduce;  // 2^-m_minReduceExponent, set at bind
   PassUniform<int> m_fxaaMaxSpan;
   int m_mulReduceExponent;
   int m_minReduceExponent;
+  // The three costly steps are program constants (APPLY_AA, APPLY_GRADING,
+  // APPLY_DITHER), not uniforms: a software rasteriser pays for a step
+  // behind a uniform test even when it is off. Toggling one rebuilds the
+  // program at the next bind.
+  bool m_applyAA;
+  bool m_applyGrading;
+  bool m_applyDither;
 
  private:
   void UploadAll() const;
