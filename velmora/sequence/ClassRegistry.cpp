@@ -18,7 +18,9 @@
 #include "effects/fxPostColorGradingAA.h"
 #include "effects/fxPostDistortion.h"
 #include "effects/fxPostVHS.h"
+#include "effects/fxReference.h"
 #include "effects/fxSVG.h"
+#include "effects/fxSequence.h"
 #include "effects/fxShader.h"
 #include "effects/fxText.h"
 #include "effects/fxTextStash.h"
@@ -50,9 +52,11 @@ ClassDesc* CameraReferenceWithCameraName() {
 // The engine classes in their fixed registry order.
 void BuildClassRegistry(ClassRegistry& registry) {
   RegisterClassDesc(registry, fxBase::RegisterAttributes());
+  RegisterClassDesc(registry, fxSequence::RegisterAttributes());
   RegisterClassDesc(registry, fxDemoGlobalParams::RegisterAttributes());
   RegisterClassDesc(registry, fxMusic::RegisterAttributes());
   RegisterClassDesc(registry, fxMusicReference::RegisterAttributes());
+  RegisterClassDesc(registry, fxReference::RegisterAttributes());
   RegisterClassDesc(registry, fxBasicShader2d::GetClassDesc());
   RegisterClassDesc(registry, fxBasicShader3d::GetClassDesc());
   RegisterClassDesc(registry, fxBufferDisplay::RegisterAttributes());
