@@ -10,6 +10,7 @@
 #include "effects/fxBuffer.h"
 #include "effects/fxCamera.h"
 #include "effects/fxDemoGlobalParams.h"
+#include "effects/fxGLTFLoader.h"
 #include "effects/fxImage.h"
 #include "effects/fxMusic.h"
 #include "effects/fxParticleEmitter.h"
@@ -60,6 +61,7 @@ void BuildClassRegistry(ClassRegistry& registry) {
   RegisterClassDesc(registry, fxVectorDisplay::RegisterAttributes());
   RegisterClassDesc(registry, fxText::RegisterAttributes());
   RegisterClassDesc(registry, fxParticleEmitter::RegisterAttributes());
+  RegisterClassDesc(registry, fxGLTFLoader::RegisterAttributes());
 }
 
 void RegisterClassDesc(ClassRegistry& registry, ClassDesc* desc) {
