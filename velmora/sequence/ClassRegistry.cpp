@@ -13,6 +13,7 @@
 #include "effects/fxGLTFLoader.h"
 #include "effects/fxImage.h"
 #include "effects/fxMusic.h"
+#include "effects/fxObjLoader.h"
 #include "effects/fxParticleEmitter.h"
 #include "effects/fxShader.h"
 #include "effects/fxText.h"
@@ -61,6 +62,7 @@ void BuildClassRegistry(ClassRegistry& registry) {
   RegisterClassDesc(registry, fxVectorDisplay::RegisterAttributes());
   RegisterClassDesc(registry, fxText::RegisterAttributes());
   RegisterClassDesc(registry, fxParticleEmitter::RegisterAttributes());
+  RegisterClassDesc(registry, fxObjLoader::RegisterAttributes());
   RegisterClassDesc(registry, fxGLTFLoader::RegisterAttributes());
 }
 
