@@ -387,6 +387,7 @@ TEST(Production, PlaysToItsEndAndExitsCleanly) {
   EXPECT_FALSE(run.timedOut);
   EXPECT_EQ(run.exitCode, 0) << run.log;
   EXPECT_EQ(run.log.find("ERROR: "), std::string::npos) << run.log;
+  EXPECT_EQ(run.log.find(" Shader:\n"), std::string::npos) << "a stage's compiler log" << run.log;
   // Every shader effect built while loading.
   for (const Json::Value& item : json["Items"]) {
     const Json::Value& fragment = item["Properties"]["Shaders/Fragment"];
@@ -413,6 +414,7 @@ TEST(Production, FramesAtFixedStepsShowEachScene) {
   const PlayerResult run = RunPlayer(dir.Path(), options);
   EXPECT_EQ(run.exitCode, 0) << run.log;
   EXPECT_EQ(run.log.find("ERROR: "), std::string::npos) << run.log;
+  EXPECT_EQ(run.log.find(" Shader:\n"), std::string::npos) << "a stage's compiler log" << run.log;
 
   std::vector<const Shot*> frames;
   for (const Shot& shot : shots)

@@ -112,36 +112,40 @@ int FindPointAtFrame(Delegate& delegate, int curve, float frame, int except) {
   return -1;
 }
 
-// After point `from` of `curve` was moved to index `to` (and the point
-// `deleted` was removed first, -1 for none), the other dragged points of
-// that curve follow their keys to their new indices.
-void FollowMovedPoint(std::vector<DragPoint>& points, const DragPoint& moved, int from, int to, int deleted,
-                      bool deletedUnknown) {
-  const int vacated = (deleted >= 0 && deleted < from) ? from - 1 : from;
+// The whole frame nearest to `target`, going back towards where the point
+// stands, that no other point of the curve holds. Moving a key onto another
+// key's frame deletes that key, so a drag passing over a neighbour must
+// never land on it.
+float FreeFrameTowards(Delegate& delegate, int curve, int point, float target) {
+  const float current = std::round(delegate.GetPoint(curve, point).x);
+  float frame = std::round(target);
+  // Each step passes one point at most; the bound also stops a frame too
+  // large for a step of 1 to change it.
+  for (int guard = delegate.GetPointCount(curve); guard >= 0 && frame != current; --guard) {
+    if (FindPointAtFrame(delegate, curve, frame, point) < 0) return frame;
+    frame += frame > current ? -1.0f : 1.0f;
+  }
+  return current;
+}
+
+// After point `from` of a curve moved to index `to`, the other dragged
+// points of that curve follow their keys to their new indices. When the
+// curve lost a point on the way (a delegate that merges points), nothing
+// says which: the other points of that curve are let go.
+void FollowMovedPoint(std::vector<DragPoint>& points, const DragPoint& moved, int from, int to, bool lostPoint) {
   for (DragPoint& dp : points) {
     if (&dp == &moved || dp.dropped || dp.point.curveIndex != moved.point.curveIndex) continue;
-    if (deletedUnknown) {
-      // Some key vanished and nothing says which: stop holding the rest.
-      dp.dropped = true;
-      continue;
-    }
     int& k = dp.point.pointIndex;
-    if (deleted >= 0) {
-      if (k == deleted) {
-        dp.dropped = true;
-        continue;
-      }
-      if (k > deleted) --k;
-    }
-    if (vacated < to && k > vacated && k <= to) --k;
-    else if (to < vacated && k >= to && k < vacated) ++k;
+    if (lostPoint) dp.dropped = true;
+    else if (from < to && k > from && k <= to) --k;
+    else if (to < from && k >= to && k < from) ++k;
   }
 }
 
 // Moves every dragged point to its origin plus the movement. Within a curve
 // the point leading in the direction of this step moves first, so dragged
-// points never land on the old place of another dragged point (which would
-// delete it). Answers whether anything was edited.
+// points never land on the place another dragged point is leaving. Answers
+// whether anything was edited.
 bool MoveDragPoints(Delegate& delegate, std::vector<DragPoint>& points, const ImVec2& movement, float stepX) {
   std::vector<DragPoint*> order;
   for (DragPoint& dp : points) {
@@ -156,17 +160,17 @@ bool MoveDragPoints(Delegate& delegate, std::vector<DragPoint>& points, const Im
     if (dp->dropped) continue;
     const int curve = dp->point.curveIndex;
     const int from = dp->point.pointIndex;
-    const ImVec2 target(dp->origin.x + movement.x, dp->origin.y + movement.y);
     const int countBefore = delegate.GetPointCount(curve);
-    const int collision = FindPointAtFrame(delegate, curve, std::round(target.x), from);
+    ImVec2 target(dp->origin.x + movement.x, dp->origin.y + movement.y);
+    if (!std::isfinite(target.x) || !std::isfinite(target.y)) continue;
+    target.x = FreeFrameTowards(delegate, curve, from, target.x);
     const int to = delegate.EditPoint(curve, from, target);
     edited = true;
     if (to < 0 || to >= delegate.GetPointCount(curve)) {
       dp->dropped = true;
       continue;
     }
-    const bool lost = delegate.GetPointCount(curve) < countBefore;
-    FollowMovedPoint(points, *dp, from, to, lost ? collision : -1, lost && collision < 0);
+    FollowMovedPoint(points, *dp, from, to, delegate.GetPointCount(curve) < countBefore);
     dp->point.pointIndex = to;
   }
   points.erase(std::remove_if(points.begin(), points.end(), [](const DragPoint& dp) { return dp.dropped; }),
