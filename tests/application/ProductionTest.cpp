@@ -460,6 +460,12 @@ TEST(Production, FramesAtFixedStepsShowEachScene) {
          EXPECT_GT(all.darkShare, 0.6) << "glowing outlines on a dark ground";
          EXPECT_GT(all.colouredShare, 0.01) << "glowing outlines on a dark ground";
        }},
+      {"3d scene", 60 * 60, 69 * 60,
+       [](const Shot& s) {
+         const Region all = Measure(s, 0.0, 0.0, 1.0, 1.0);
+         EXPECT_GT(all.darkShare, 0.3) << "glowing outlines on a dark ground";
+         EXPECT_GT(all.colouredShare, 0.01) << "glowing outlines on a dark ground";
+       }},
       {"night", 95 * 60, 104 * 60,
        [](const Shot& s) {
          const Region sky = Measure(s, 0.0, 0.0, 1.0, 0.35);
