@@ -204,7 +204,7 @@ bool CopyTimecodedPack(const TempDir& dir) {
 PlayerOptions FixedStepOptions(const PrivateScreen& screen) {
   PlayerOptions options;
   options.env = {"DISPLAY=" + screen.Display(), "VELMORA_FIXED_STEP=1", "SDL_AUDIODRIVER=dummy"};
-  options.timeoutSeconds = 480.0;
+  options.timeoutSeconds = 840.0;
   return options;
 }
 
@@ -227,7 +227,7 @@ std::vector<Shot> ShootUntil(const PrivateScreen& screen, const std::function<bo
     if (!shot.rgb.empty()) shots.push_back(std::move(shot));
     if (finished) break;
     if (seenFrame && now - lastFrame > std::chrono::seconds(3)) break;  // the player has ended
-    if (now - start > std::chrono::seconds(420)) break;
+    if (now - start > std::chrono::seconds(780)) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(50));  // leave the player most of the machine
   }
   return shots;
