@@ -10,9 +10,11 @@
 #include "effects/fxBuffer.h"
 #include "effects/fxCamera.h"
 #include "effects/fxDemoGlobalParams.h"
+#include "effects/fxGLTFLoader.h"
 #include "effects/fxImage.h"
 #include "effects/fxMorph.h"
 #include "effects/fxMusic.h"
+#include "effects/fxObjLoader.h"
 #include "effects/fxParticleEmitter.h"
 #include "effects/fxPostColorBasic.h"
 #include "effects/fxPostColorGradingAA.h"
@@ -76,6 +78,8 @@ void BuildClassRegistry(ClassRegistry& registry) {
   RegisterClassDesc(registry, fxPostDistortion::RegisterAttributes());
   RegisterClassDesc(registry, fxPostVHS::RegisterAttributes());
   RegisterClassDesc(registry, fxParticleEmitter::RegisterAttributes());
+  RegisterClassDesc(registry, fxObjLoader::RegisterAttributes());
+  RegisterClassDesc(registry, fxGLTFLoader::RegisterAttributes());
   RegisterClassDesc(registry, fxPostColorGradingAA::RegisterAttributes());
   RegisterClassDesc(registry, fxPostColorBasic::RegisterAttributes());
 }
