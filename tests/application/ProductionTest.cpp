@@ -55,19 +55,19 @@ namespace {
 const char* const kSequencePath = "seq/_DemoFull_.seq";
 const char* const kSequenceEntry = "Data/seq/_DemoFull_.seq";
 const char* const kTimecodeEntry = "Data/shader/test/timecode.fs";
-constexpr int kSoundtrackFrames = 64 * 60;  // the 64 s soundtrack at 60 frames per second
+constexpr int kSoundtrackFrames = 108 * 60;  // the 108 s soundtrack at 60 frames per second
 
 // Cells of kCell x kCell pixels along the bottom edge: a white and a black
 // marker, then the frame number's bits, lowest first.
 constexpr int kCell = 6;
-constexpr int kFrameBits = 12;
+constexpr int kFrameBits = 13;
 const char* const kTimecodeShader =
     "SHADER_HEADER\n"
     "out vec4 fragColor;\n"
     "void main()\n"
     "{\n"
     "  vec2 cell = floor(gl_FragCoord.xy / 6.0);\n"
-    "  if (cell.y > 0.0 || cell.x > 13.0) discard;\n"
+    "  if (cell.y > 0.0 || cell.x > 14.0) discard;\n"
     "  int frame = int(floor(iTime * 60.0 + 0.5));\n"
     "  int index = int(cell.x);\n"
     "  float lit = index == 0 ? 1.0 : index == 1 ? 0.0 : float((frame >> (index - 2)) & 1);\n"
@@ -202,7 +202,7 @@ bool CopyTimecodedPack(const TempDir& dir) {
 PlayerOptions FixedStepOptions(const PrivateScreen& screen) {
   PlayerOptions options;
   options.env = {"DISPLAY=" + screen.Display(), "VELMORA_FIXED_STEP=1", "SDL_AUDIODRIVER=dummy"};
-  options.timeoutSeconds = 280.0;
+  options.timeoutSeconds = 480.0;
   return options;
 }
 
@@ -225,7 +225,7 @@ std::vector<Shot> ShootUntil(const PrivateScreen& screen, const std::function<bo
     if (!shot.rgb.empty()) shots.push_back(std::move(shot));
     if (finished) break;
     if (seenFrame && now - lastFrame > std::chrono::seconds(3)) break;  // the player has ended
-    if (now - start > std::chrono::seconds(240)) break;
+    if (now - start > std::chrono::seconds(420)) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(50));  // leave the player most of the machine
   }
   return shots;
@@ -405,7 +405,7 @@ TEST(Production, FramesAtFixedStepsShowEachScene) {
          EXPECT_GT(all.darkShare, 0.25) << "neon lines on a dark ground";
          EXPECT_GT(all.colouredShare, 0.05) << "neon lines on a dark ground";
        }},
-      {"night", 51 * 60, 60 * 60,
+      {"night", 95 * 60, 104 * 60,
        [](const Shot& s) {
          const Region sky = Measure(s, 0.0, 0.0, 1.0, 0.35);
          const Region all = Measure(s, 0.0, 0.0, 1.0, 1.0);

@@ -13,6 +13,7 @@
 #include "sequence/rvSequence.h"
 #include "support/DefaultTargetFixture.h"
 #include "support/LogCapture.h"
+#include "support/TestImages.h"
 #include "support/TestPack.h"
 
 namespace {
@@ -41,11 +42,8 @@ const char* const kBrokenShader =
 
 // A 2 x 2 PNG: red, green / blue, white.
 std::string TinyPng() {
-  TempDir tmp;
-  const std::string path = tmp.Path() + "/t.png";
-  const std::string cmd = "convert -size 2x2 xc:black -fill red -draw 'point 0,0' -fill lime -draw 'point 1,0'"
-                          " -fill blue -draw 'point 0,1' -fill white -draw 'point 1,1' PNG32:'" + path + "'";
-  return std::system(cmd.c_str()) == 0 ? ReadTextFile(path) : std::string();
+  return ConvertImage("-size 2x2 xc:black -fill red -draw 'point 0,0' -fill lime -draw 'point 1,0'"
+                      " -fill blue -draw 'point 0,1' -fill white -draw 'point 1,1'");
 }
 
 Json::Value Item(const std::string& cls, const std::string& properties, const std::string& dynamic = "{}") {
@@ -165,10 +163,10 @@ TEST_F(ShaderEffects, BlendModes) {
     Rgba8 expected;  // drawn (0, 0.5, 1, 1) over (0.5, 0.25, 0.5, 1)
   };
   const Case cases[] = {
-      {fxShaderBase::BlendCopy, {0, 128, 255, 255}},
-      {fxShaderBase::BlendAlpha, {0, 128, 255, 255}},
-      {fxShaderBase::BlendAdd, {128, 191, 255, 255}},
-      {fxShaderBase::BlendMax, {128, 128, 255, 255}},
+      {BlendCopy, {0, 128, 255, 255}},
+      {BlendAlpha, {0, 128, 255, 255}},
+      {BlendAdd, {128, 191, 255, 255}},
+      {BlendMax, {128, 128, 255, 255}},
   };
   for (const Case& c : cases) {
     Clear(0.5f, 0.25f, 0.5f, 1.0f);

@@ -64,10 +64,14 @@ TEST(SvgDocument, MarkupOtherThanElementsIsSkipped) {
   };
   const std::string root = "<svg width=\"10\" height=\"10\">";
   const Case cases[] = {
-      // A comment ends at its first '>'; the rest up to the next '<' is text.
+      // Comments and CDATA are skipped whole, whatever markup they hold.
       {root + "<!-- a > b -->" + kRect1 + "</svg>", 1},
       {root + "<!-- <rect width=\"5\" height=\"5\"/> -->" + kRect1 + "</svg>", 1},
+      {root + "<!-- a > <rect width=\"5\" height=\"5\"/> -->" + kRect1 + "</svg>", 1},
+      {root + "<!--><rect width=\"5\" height=\"5\"/>-->" + kRect1 + "</svg>", 1},
       {root + "<![CDATA[ <rect width=\"5\" height=\"5\"/> ]]>" + kRect1 + "</svg>", 1},
+      {root + "<![CDATA[ it's > <rect width=\"5\" height=\"5\"/> ]]>" + kRect1 + "</svg>", 1},
+      {root + kRect1 + "<!-- unterminated <rect width=\"5\" height=\"5\"/>", 1},
       {"<?xml version=\"1.0\"?><?xml-stylesheet href=\"a.css\"?>" + root + kRect1 + "</svg>", 1},
       {"<!DOCTYPE svg [ <!ENTITY ns \"x\"> ]>" + root + kRect1 + "</svg>", 1},
       {root + "<RECT width=\"5\" height=\"5\"/>" + kRect1 + "</svg>", 1},
@@ -99,6 +103,37 @@ TEST(SvgDocument, AttributeSyntaxVariants) {
   SvgImagePtr quoted = ParseElement("<path d='M 0 0 L 1 1' id=\"a'b\" class='c\"d'/>");
   EXPECT_STREQ(quoted->shapes->id, "a'b");
   EXPECT_STREQ(quoted->shapes->className, "c\"d");
+}
+
+TEST(SvgDocument, ACommentedOutGroupStaysOutAndKeepsTheLiveGroupsTransform) {
+  // Editors comment out whole groups; neither the dead group's start tag nor
+  // its end tag may reach the attribute stack.
+  const std::string doc = "<svg width=\"100\" height=\"100\" viewBox=\"0 0 100 100\">"
+                          "<g transform=\"translate(10 0)\">"
+                          "<!-- <g transform=\"translate(50 0)\"><rect width=\"5\" height=\"5\"/></g> -->"
+                          "<rect width=\"1\" height=\"1\"/>"
+                          "</g></svg>";
+  SvgImagePtr image = ParseText(doc);
+  ASSERT_EQ(CountShapes(*image), 1);
+  ExpectBounds(image->shapes->bounds, 10, 0, 11, 1, 1e-6f);
+}
+
+TEST(SvgDocument, AGreaterThanSignInAQuotedValueDoesNotEndTheTag) {
+  struct Case {
+    std::string element;
+    float x1;
+  };
+  const Case cases[] = {
+      {"<rect data-note=\"a > b\" width=\"5\" height=\"5\"/>", 5},
+      {"<rect data-note='a > b' width=\"6\" height=\"5\"/>", 6},
+      {"<rect data-note='say \"x > y\"' width=\"7\" height=\"5\"/>", 7},
+      {"<rect style=\"fill:red\" data-q=\"'>'\" width=\"8\" height=\"5\"/>", 8},
+  };
+  for (const Case& c : cases) {
+    SvgImagePtr image = ParseElement(c.element);
+    ASSERT_EQ(CountShapes(*image), 1) << c.element;
+    ExpectBounds(image->shapes->bounds, 0, 0, c.x1, 5, 1e-6f);
+  }
 }
 
 TEST(SvgDocument, AtMost127AttributesAreReadPerTag) {

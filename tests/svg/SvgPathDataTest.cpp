@@ -270,6 +270,34 @@ TEST(SvgArcs, RelativeArcsEndRelativeToTheCurrentPoint) {
   EXPECT_NEAR(knots.back().y, 20, 1e-5f);
 }
 
+TEST(SvgArcs, FlagsWrittenWithoutSeparatorsReadAsSingleDigits) {
+  struct Case {
+    const char* packed;
+    const char* spaced;
+  };
+  const Case cases[] = {
+      {"M 0 0 a1 1 0 002 0", "M 0 0 a 1 1 0 0 0 2 0"},
+      {"M 0 0 a1 1 0 012 0", "M 0 0 a 1 1 0 0 1 2 0"},
+      {"M 0 0 A5 5 0 1110 0", "M 0 0 A 5 5 0 1 1 10 0"},
+      {"M 0 0 a1 1 0 0,0 2,0", "M 0 0 a 1 1 0 0 0 2 0"},
+      {"M 0 0 a1 1 0 00-2 0", "M 0 0 a 1 1 0 0 0 -2 0"},
+      {"M 0 0 a1 1 0 00.5 0", "M 0 0 a 1 1 0 0 0 0.5 0"},
+      // Two arcs in a row, the second taking the implicit repeat.
+      {"M 0 0 a1 1 0 002 0 1 1 0 002 0", "M 0 0 a 1 1 0 0 0 2 0 a 1 1 0 0 0 2 0"},
+      // The radii and the rotation are plain numbers, never flags.
+      {"M 0 0 a10 10 0 0 0 20 0", "M 0 0 a 10 10 0 0 0 20 0"},
+  };
+  for (const Case& c : cases) {
+    SvgImagePtr packed = ParsePathData(c.packed);
+    SvgImagePtr spaced = ParsePathData(c.spaced);
+    ASSERT_NE(packed->shapes, nullptr) << c.packed;
+    ASSERT_NE(spaced->shapes, nullptr) << c.spaced;
+    const std::vector<Pt> want = Points(*spaced->shapes->paths);
+    ASSERT_GT(want.size(), 1u);
+    ExpectPoints(Points(*packed->shapes->paths), want, 1e-5f);
+  }
+}
+
 TEST(SvgArcs, HugeRadiiStayFinite) {
   const char* cases[] = {"M 0 0 A 1e38 1e38 0 0 1 1e38 0", "M 0 0 A 1e30 1e-30 45 1 1 5 5",
                          "M 1e38 1e38 A 1e38 1 0 0 0 -1e38 -1e38", "M 0 0 A 5 5 1e30 1 0 3 4"};

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The sample production's soundtrack, synthesised with sox and encoded with
-# lame: 32 bars at 120 beats per minute (64 s), a four-chord progression
+# lame: 54 bars at 120 beats per minute (108 s), a four-chord progression
 # with a pad, a plucked bass on the beats, a kick on one and three and
 # hi-hats on the off-beats. Deterministic: the same notes every build.
 set -euo pipefail
@@ -34,6 +34,7 @@ bar C  261.63 329.63 392.00 65.41
 bar G  196.00 246.94 293.66 49.00
 
 bars=()
-for _ in $(seq 8); do bars+=("$work/bar_Am.wav" "$work/bar_F.wav" "$work/bar_C.wav" "$work/bar_G.wav"); done
-sox -q "${bars[@]}" "$work/song.wav" fade t 2 64 4 norm -1
+for _ in $(seq 13); do bars+=("$work/bar_Am.wav" "$work/bar_F.wav" "$work/bar_C.wav" "$work/bar_G.wav"); done
+bars+=("$work/bar_Am.wav" "$work/bar_Am.wav")   # a two-bar coda on the tonic
+sox -q "${bars[@]}" "$work/song.wav" fade t 2 108 4 norm -1
 lame --quiet -b 160 "$work/song.wav" "$out"

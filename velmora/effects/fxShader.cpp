@@ -189,16 +189,6 @@ void fxShaderBase::OnAttributeEdited(AttributeDesc* attribute) {
 // [SECTION] Drawing
 //-----------------------------------------------------------------------------
 
-void fxShaderBase::ApplyBlendMode() const {
-  if (m_blendMode == BlendCopy) glDisable(GL_BLEND); else glEnable(GL_BLEND);
-  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-  glBlendEquationSeparate(m_blendMode == BlendMax ? GL_MAX : GL_FUNC_ADD, GL_MAX);
-  if (m_blendMode == BlendAlpha)
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-  else
-    glBlendFunc(GL_ONE, GL_ONE);
-}
-
 void fxShaderBase::Update() {
   if (!m_errorText.empty() || !m_enabled) return;
   m_program.Bind();
@@ -207,7 +197,7 @@ void fxShaderBase::Update() {
     m_program.Unbind();
     return;
   }
-  ApplyBlendMode();
+  ApplyEffectBlend(m_blendMode, AlphaEquation::Max);
   if (m_depthBuffer) glEnable(GL_DEPTH_TEST); else glDisable(GL_DEPTH_TEST);
   uint32_t boundUnits = 0;
   for (int i = 0; i < kTextureCount; ++i) {

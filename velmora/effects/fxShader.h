@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <string>
 
+#include "effects/EffectBlend.h"
 #include "effects/fxBase.h"
 #include "render/TextureSlot.h"
 #include "render/rvProgram.h"
@@ -37,8 +38,6 @@ struct ShaderSourceFile {
 class fxShaderBase : public fxBase {
  public:
   static constexpr int kTextureCount = 25;
-  enum Blend { BlendCopy = 0, BlendAlpha = 1, BlendAdd = 2, BlendMax = 3 };
-
   static ClassDesc* GetClassDesc();
   static fxBase* Create(ClassDesc* desc);
   static ClassDesc* RegisterAttributes();
@@ -76,9 +75,6 @@ class fxShaderBase : public fxBase {
   std::string m_errorText;
   rvProgram2D m_program;
   AttrButtonFunc m_onCompile;
-
- private:
-  void ApplyBlendMode() const;
 };
 
 class fxShader : public fxShaderBase {

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <system_error>
 
 namespace platform {
 namespace {
@@ -86,7 +87,13 @@ Thread::~Thread() { Join(); }
 
 bool Thread::Start(std::function<void()> body) {
   if (m_thread.joinable() || !body) return false;
-  m_thread = std::thread(std::move(body));
+  // The thread library reports a thread it cannot create by throwing;
+  // callers get a result instead.
+  try {
+    m_thread = std::thread(std::move(body));
+  } catch (const std::system_error&) {
+    return false;
+  }
   return true;
 }
 

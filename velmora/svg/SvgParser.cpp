@@ -141,24 +141,55 @@ void DeleteSvgImage(SvgImage* image) {
 // [SECTION] Tokenizer and element dispatch
 // ---------------------------------------------------------------------------
 
-// Two states, content and tag. Comments, CDATA, doctypes and processing
-// instructions get no special treatment: each ends at its first '>' and the
-// rest up to the next '<' is character data, which is ignored.
+// Two states, content and tag. Comments and CDATA sections are skipped
+// whole, as drawing programs comment out live markup (a commented-out group
+// must not come back, nor its end tag close the group around it). Inside a
+// tag a quoted attribute value may hold '>' (style and data attributes do).
+// Doctypes and processing instructions end at their first '>'; the rest up
+// to the next '<' is character data, which is ignored.
+namespace {
+
+// The end of a markup section that starts at `s` with `open`, or null when
+// the text does not start with it; an unterminated section runs to the end.
+char* SkipSection(char* s, const char* open, const char* close) {
+  const size_t openLength = std::strlen(open);
+  if (std::strncmp(s, open, openLength) != 0) return nullptr;
+  char* end = std::strstr(s + openLength, close);
+  return end ? end + std::strlen(close) : s + std::strlen(s);
+}
+
+}  // namespace
+
 void SvgParser::Parse(char* text) {
   char* s = text;
   char* mark = s;
   bool inTag = false;
-  for (; *s; ++s) {
-    if (!inTag && *s == '<') {
-      *s = '\0';
-      mark = s + 1;
-      inTag = true;
-    } else if (inTag && *s == '>') {
+  char quote = '\0';  // the quote of the attribute value being read
+  while (*s) {
+    if (!inTag) {
+      if (*s == '<') {
+        char* skipped = SkipSection(s, "<!--", "-->");
+        if (!skipped) skipped = SkipSection(s, "<![CDATA[", "]]>");
+        if (skipped) {
+          s = skipped;
+          continue;
+        }
+        *s = '\0';
+        mark = s + 1;
+        inTag = true;
+        quote = '\0';
+      }
+    } else if (quote) {
+      if (*s == quote) quote = '\0';
+    } else if ((*s == '"' || *s == '\'') && *mark != '!' && *mark != '?') {
+      quote = *s;
+    } else if (*s == '>') {
       *s = '\0';
       ParseElement(mark);
       mark = s + 1;
       inTag = false;
     }
+    ++s;
   }
 }
 

@@ -173,8 +173,9 @@ struct SvgParser {
   void ParseLine(SvgAttrList attribs);
   void ParsePoly(SvgAttrList attribs, bool closed);
   // One item of path data: a number token (its value in `value`) or a single
-  // character (value 0); an empty item at the end of the text.
-  static const char* NextPathItem(const char* s, char* it, double* value);
+  // character (value 0); an empty item at the end of the text. With `flag`
+  // a leading 0 or 1 is a whole item (an arc flag).
+  static const char* NextPathItem(const char* s, char* it, double* value, bool flag = false);
   static int ArgsPerCommand(char cmd);
   static float VecAngle(float ux, float uy, float vx, float vy);
 };

@@ -67,11 +67,19 @@ void SvgParser::CubicTo(float c1x, float c1y, float c2x, float c2y, float x, flo
 // [SECTION] Path data
 // ---------------------------------------------------------------------------
 
-const char* SvgParser::NextPathItem(const char* s, char* it, double* value) {
+const char* SvgParser::NextPathItem(const char* s, char* it, double* value, bool flag) {
   it[0] = '\0';
   *value = 0.0;
   while (*s && (IsSpace(*s) || *s == ',')) s++;
   if (!*s) return s;
+  // An arc flag is one digit: minifiers write "a1 1 0 002 0" for the flags
+  // 0, 0 and the end point (2, 0).
+  if (flag && (*s == '0' || *s == '1')) {
+    *value = *s == '1' ? 1.0 : 0.0;
+    it[0] = *s++;
+    it[1] = '\0';
+    return s;
+  }
   if (*s == '-' || *s == '+' || *s == '.' || IsDigit(*s)) {
     *value = ParseFloat(s);
     return ParseNumber(s, it);
@@ -132,7 +140,8 @@ void SvgParser::ParsePathData(const char* d) {
   const char* s = d;
   while (*s) {
     double value;
-    s = NextPathItem(s, item, &value);
+    const bool arcFlag = (cmd == 'a' || cmd == 'A') && (nargs == 3 || nargs == 4);
+    s = NextPathItem(s, item, &value, arcFlag);
     if (!item[0]) break;
     const char c0 = item[0];
     if (c0 == '-' || c0 == '+' || c0 == '.' || IsDigit(c0) || c0 == 'e' || c0 == 'E') {
