@@ -914,7 +914,9 @@ bool FontCheck::BitmapBox(const stbtt_fontinfo& info, int glyph, float scale, in
   const double left = std::floor(x0 * s), top = std::floor(-y1 * s);
   const double right = std::ceil(x1 * s), bottom = std::ceil(-y0 * s);
   const double w = right - left, h = bottom - top;
-  if (!(w <= kMaxBitmapSide && h <= kMaxBitmapSide && w * h <= double(kMaxBitmapPixels))) return false;
+  // An inverted box (a crafted glyph header) would make a negative size.
+  if (!(w >= 0 && h >= 0 && w <= kMaxBitmapSide && h <= kMaxBitmapSide && w * h <= double(kMaxBitmapPixels)))
+    return false;
   if (std::fabs(left) > 1e9 || std::fabs(top) > 1e9) return false;
   stbtt_GetGlyphBitmapBoxSubpixel(&info, glyph, scale, scale, 0.0f, 0.0f, &box[0], &box[1], &box[2], &box[3]);
   return true;
