@@ -382,14 +382,15 @@ VectorFont* FindOrLoadFont(VectorFontList& list, const std::string& path) {
     if (font->m_key == key) return font;
   std::vector<unsigned char> data;
   if (!DataPack::Get().LoadFileToVector(path, data)) {
-    AppLog::Get().AddLog("[VectorFont] Font not found: %s\n", path.c_str());
+    if (list.m_reportedMisses.insert(key).second) AppLog::Get().AddLog("[VectorFont] Font not found: %s\n", path.c_str());
     return nullptr;
   }
   auto info = std::make_unique<stbtt_fontinfo>();
   FontCheck check;
   std::string reason;
   if (!check.Open(data.data(), data.size(), *info, reason)) {
-    AppLog::Get().AddLog("[VectorFont] Not a usable TrueType font: %s (%s)\n", path.c_str(), reason.c_str());
+    if (list.m_reportedMisses.insert(key).second)
+      AppLog::Get().AddLog("[VectorFont] Not a usable TrueType font: %s (%s)\n", path.c_str(), reason.c_str());
     return nullptr;
   }
   return AddFont(list, path, std::move(info), std::move(data), std::move(check));

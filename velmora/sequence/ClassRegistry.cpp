@@ -11,10 +11,15 @@
 #include "effects/fxCamera.h"
 #include "effects/fxDemoGlobalParams.h"
 #include "effects/fxImage.h"
+#include "effects/fxMorph.h"
 #include "effects/fxMusic.h"
 #include "effects/fxParticleEmitter.h"
+#include "effects/fxReference.h"
+#include "effects/fxSVG.h"
+#include "effects/fxSequence.h"
 #include "effects/fxShader.h"
 #include "effects/fxText.h"
+#include "effects/fxTextStash.h"
 #include "effects/fxVectorDisplay.h"
 
 ClassRegistry& GetClassRegistry() {
@@ -43,9 +48,11 @@ ClassDesc* CameraReferenceWithCameraName() {
 // The engine classes in their fixed registry order.
 void BuildClassRegistry(ClassRegistry& registry) {
   RegisterClassDesc(registry, fxBase::RegisterAttributes());
+  RegisterClassDesc(registry, fxSequence::RegisterAttributes());
   RegisterClassDesc(registry, fxDemoGlobalParams::RegisterAttributes());
   RegisterClassDesc(registry, fxMusic::RegisterAttributes());
   RegisterClassDesc(registry, fxMusicReference::RegisterAttributes());
+  RegisterClassDesc(registry, fxReference::RegisterAttributes());
   RegisterClassDesc(registry, fxBasicShader2d::GetClassDesc());
   RegisterClassDesc(registry, fxBasicShader3d::GetClassDesc());
   RegisterClassDesc(registry, fxBufferDisplay::RegisterAttributes());
@@ -58,7 +65,10 @@ void BuildClassRegistry(ClassRegistry& registry) {
   RegisterClassDesc(registry, fxShaderBase::RegisterAttributes());
   RegisterClassDesc(registry, fxShader::GetClassDesc());
   RegisterClassDesc(registry, fxVectorDisplay::RegisterAttributes());
+  RegisterClassDesc(registry, fxMorph::RegisterAttributes());
   RegisterClassDesc(registry, fxText::RegisterAttributes());
+  RegisterClassDesc(registry, fxTextStash::RegisterAttributes());
+  RegisterClassDesc(registry, fxSVG::RegisterAttributes());
   RegisterClassDesc(registry, fxParticleEmitter::RegisterAttributes());
 }
 
