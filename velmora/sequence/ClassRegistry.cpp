@@ -10,10 +10,16 @@
 #include "effects/fxBuffer.h"
 #include "effects/fxCamera.h"
 #include "effects/fxDemoGlobalParams.h"
+#include "effects/fxGLTFLoader.h"
 #include "effects/fxImage.h"
 #include "effects/fxMorph.h"
 #include "effects/fxMusic.h"
+#include "effects/fxObjLoader.h"
 #include "effects/fxParticleEmitter.h"
+#include "effects/fxPostColorBasic.h"
+#include "effects/fxPostColorGradingAA.h"
+#include "effects/fxPostDistortion.h"
+#include "effects/fxPostVHS.h"
 #include "effects/fxReference.h"
 #include "effects/fxSVG.h"
 #include "effects/fxSequence.h"
@@ -69,7 +75,13 @@ void BuildClassRegistry(ClassRegistry& registry) {
   RegisterClassDesc(registry, fxText::RegisterAttributes());
   RegisterClassDesc(registry, fxTextStash::RegisterAttributes());
   RegisterClassDesc(registry, fxSVG::RegisterAttributes());
+  RegisterClassDesc(registry, fxPostDistortion::RegisterAttributes());
+  RegisterClassDesc(registry, fxPostVHS::RegisterAttributes());
   RegisterClassDesc(registry, fxParticleEmitter::RegisterAttributes());
+  RegisterClassDesc(registry, fxObjLoader::RegisterAttributes());
+  RegisterClassDesc(registry, fxGLTFLoader::RegisterAttributes());
+  RegisterClassDesc(registry, fxPostColorGradingAA::RegisterAttributes());
+  RegisterClassDesc(registry, fxPostColorBasic::RegisterAttributes());
 }
 
 void RegisterClassDesc(ClassRegistry& registry, ClassDesc* desc) {
