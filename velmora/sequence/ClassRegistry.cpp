@@ -4,6 +4,7 @@
 
 
 #include "core/ClassDesc.h"
+#include "effects/fxAmbientParticles.h"
 #include "effects/fxBase.h"
 #include "effects/fxBuffer.h"
 #include "effects/fxDemoGlobalParams.h"
@@ -35,6 +36,7 @@ void BuildClassRegistry(ClassRegistry& registry) {
   RegisterClassDesc(registry, fxImage::RegisterAttributes());
   RegisterClassDesc(registry, fxShaderBase::RegisterAttributes());
   RegisterClassDesc(registry, fxShader::GetClassDesc());
+  RegisterClassDesc(registry, fxAmbientParticles::RegisterAttributes());
   RegisterClassDesc(registry, fxVectorDisplay::RegisterAttributes());
   RegisterClassDesc(registry, fxText::RegisterAttributes());
   RegisterClassDesc(registry, fxParticleEmitter::RegisterAttributes());
