@@ -6,7 +6,10 @@
 #include "core/ClassDesc.h"
 #include "effects/fxAmbientParticles.h"
 #include "effects/fxBase.h"
+#include "effects/fxBasicScene.h"
+#include "effects/fxBasicShader.h"
 #include "effects/fxBuffer.h"
+#include "effects/fxCamera.h"
 #include "effects/fxDemoGlobalParams.h"
 #include "effects/fxImage.h"
 #include "effects/fxMusic.h"
@@ -24,15 +27,34 @@ ClassRegistry& GetClassRegistry() {
   return registry;
 }
 
+namespace {
+
+// fxCameraReference registers no attribute of its own: the registry gives
+// it the name of the camera it follows. Built once, whatever the number of
+// registries built.
+ClassDesc* CameraReferenceWithCameraName() {
+  ClassDesc* desc = fxCameraReference::GetClassDesc();
+  if (FindAttributeInList(desc->m_attributes, "FxCamera") == nullptr)
+    desc->AddAttribute(AttrString, "FxCamera", fxCameraReference::CameraNameOffset());
+  return desc;
+}
+
+}  // namespace
+
 // The engine classes in their fixed registry order.
 void BuildClassRegistry(ClassRegistry& registry) {
   RegisterClassDesc(registry, fxBase::RegisterAttributes());
   RegisterClassDesc(registry, fxDemoGlobalParams::RegisterAttributes());
   RegisterClassDesc(registry, fxMusic::RegisterAttributes());
   RegisterClassDesc(registry, fxMusicReference::RegisterAttributes());
+  RegisterClassDesc(registry, fxBasicShader2d::GetClassDesc());
+  RegisterClassDesc(registry, fxBasicShader3d::GetClassDesc());
   RegisterClassDesc(registry, fxBufferDisplay::RegisterAttributes());
   RegisterClassDesc(registry, fxBufferDefault::RegisterAttributes());
   RegisterClassDesc(registry, fxBufferStencil::RegisterAttributes());
+  RegisterClassDesc(registry, fxBasicScene::RegisterAttributes());
+  RegisterClassDesc(registry, fxCamera::RegisterAttributes());
+  RegisterClassDesc(registry, CameraReferenceWithCameraName());
   RegisterClassDesc(registry, fxImage::RegisterAttributes());
   RegisterClassDesc(registry, fxShaderBase::RegisterAttributes());
   RegisterClassDesc(registry, fxShader::GetClassDesc());
