@@ -405,6 +405,12 @@ TEST(Production, FramesAtFixedStepsShowEachScene) {
          EXPECT_GT(all.darkShare, 0.25) << "neon lines on a dark ground";
          EXPECT_GT(all.colouredShare, 0.05) << "neon lines on a dark ground";
        }},
+      {"vector art", 49 * 60, 58 * 60,
+       [](const Shot& s) {
+         const Region all = Measure(s, 0.0, 0.0, 1.0, 1.0);
+         EXPECT_GT(all.darkShare, 0.6) << "glowing outlines on a dark ground";
+         EXPECT_GT(all.colouredShare, 0.01) << "glowing outlines on a dark ground";
+       }},
       {"images and particles", 72 * 60, 79 * 60,
        [](const Shot& s) {
          const Region backdrop = Measure(s, 0.0, 0.75, 0.4, 1.0);

@@ -99,24 +99,9 @@ class TextEffect : public DefaultTargetTest {
   // A running fxText made from a sequence item; its window is two seconds
   // without fades unless the properties say otherwise.
   fxText* Add(const std::string& properties) {
-    Json::Value item = ParseJson("{\"Class\":\"fxText\",\"Properties\":" + properties + "}");
-    Json::Value& props = item["Properties"];
-    const std::pair<const char*, double> window[] = {{"Start", 0}, {"End", 120}, {"FadeIn", 0}, {"FadeOut", 0}};
-    for (const auto& [key, value] : window)
-      if (!props.isMember(key)) props[key] = value;
-    fxBase* fx = AddItem(item);
+    fxBase* fx = AddRunning("fxText", properties);
     EXPECT_NE(fx, nullptr);
-    if (!fx) return nullptr;
-    fx->SetState(StateRunning);
     return static_cast<fxText*>(fx);
-  }
-
-  // One frame at local time t, with only this frame's geometry left in the
-  // display afterwards.
-  void Frame(fxText* fx, float t) {
-    m_display->ClearGeometry();
-    fx->m_seekTime = t;
-    fx->ExternalUpdate();
   }
 
   // Draws one frame, flushes the display without glow and reads "Default".

@@ -26,6 +26,13 @@ class DefaultTargetTest : public GLTest {
   // Creates the effect a sequence item names, through the registry, and
   // appends it to m_sequence; null when the registry makes nothing.
   fxBase* AddItem(const Json::Value& item);
+  // AddItem for an item of the class with these properties (a JSON object),
+  // its window two seconds without fades unless the properties say
+  // otherwise, taken to the running state.
+  fxBase* AddRunning(const std::string& className, const std::string& properties);
+  // One frame of the effect at local time t; the current vector display
+  // holds only this frame's geometry afterwards.
+  static void Frame(fxBase* fx, float t);
 
   const int m_width, m_height;
   rvSequence m_sequence{0};

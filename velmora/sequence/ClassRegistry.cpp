@@ -12,10 +12,13 @@
 #include "effects/fxCamera.h"
 #include "effects/fxDemoGlobalParams.h"
 #include "effects/fxImage.h"
+#include "effects/fxMorph.h"
 #include "effects/fxMusic.h"
 #include "effects/fxParticleEmitter.h"
+#include "effects/fxSVG.h"
 #include "effects/fxShader.h"
 #include "effects/fxText.h"
+#include "effects/fxTextStash.h"
 #include "effects/fxVectorDisplay.h"
 
 ClassRegistry& GetClassRegistry() {
@@ -60,7 +63,10 @@ void BuildClassRegistry(ClassRegistry& registry) {
   RegisterClassDesc(registry, fxShader::GetClassDesc());
   RegisterClassDesc(registry, fxAmbientParticles::RegisterAttributes());
   RegisterClassDesc(registry, fxVectorDisplay::RegisterAttributes());
+  RegisterClassDesc(registry, fxMorph::RegisterAttributes());
   RegisterClassDesc(registry, fxText::RegisterAttributes());
+  RegisterClassDesc(registry, fxTextStash::RegisterAttributes());
+  RegisterClassDesc(registry, fxSVG::RegisterAttributes());
   RegisterClassDesc(registry, fxParticleEmitter::RegisterAttributes());
 }
 
