@@ -7,6 +7,7 @@
 #include "platform/Threading.h"
 #include "support/PlayerRun.h"
 #include "support/PrivateScreen.h"
+#include "support/SequenceText.h"
 #include "support/TestPack.h"
 
 namespace {
@@ -110,4 +111,38 @@ TEST(Player, EscapeEndsTheRun) {
   EXPECT_TRUE(sent);
   EXPECT_FALSE(run.timedOut) << run.log;
   EXPECT_EQ(run.exitCode, 0) << run.log;
+}
+
+// A production that nests a part holding a reference, references an effect
+// of a file that nests the production, and nests itself once: it plays to
+// its end, refuses the self-nesting with one line, and ends with 0.
+TEST(Player, NestedPartsAndReferencesPlayToTheirEnd) {
+  const std::string main = SeqFile({
+      SeqItem("fxSequence", "part", 0, 90, R"("Sequence File": "seq/part.seq", "Time Seek": 0.5)"),
+      SeqItem("fxReference", "from show", 30, 120, R"("Sequence File": "seq/show.seq", "Fx Name": "badge")"),
+      SeqItem("fxSequence", "again", 60, 120, R"("Sequence File": "seq/_DemoFull_.seq")"),
+      SeqItem("fxBase", "rings", 0, 120),
+  });
+  const std::string part = SeqFile({
+      SeqItem("fxReference", "echo", 0, 60, R"("Sequence File": "seq/_DemoFull_.seq", "Fx Name": "rings")"),
+      SeqItem("fxBase", "inner", 0, 45),
+  });
+  const std::string show = SeqFile({
+      SeqItem("fxSequence", "whole", 0, 120, R"("Sequence File": "Data/seq/_DemoFull_.seq")"),
+      SeqItem("fxBase", "badge", 20, 80),
+  });
+  TempDir dir;
+  ASSERT_TRUE(BuildPack(dir, {{"Data/seq/_DemoFull_.seq", main}, {"Data/seq/part.seq", part},
+                              {"Data/seq/show.seq", show}}));
+  PlayerOptions options;
+  options.args = {"-640x480"};
+  options.env = {"VELMORA_FIXED_STEP=1"};
+  const PlayerResult run = RunPlayer(dir.Path(), options);
+  EXPECT_EQ(run.exitCode, 0) << run.log;
+  EXPECT_FALSE(run.timedOut);
+  size_t refused = 0;
+  for (size_t at = run.log.find("would play inside itself"); at != std::string::npos;
+       at = run.log.find("would play inside itself", at + 1))
+    ++refused;
+  EXPECT_EQ(refused, 1u) << run.log;
 }

@@ -35,6 +35,8 @@
 #include "effects/MusicDecoder.h"
 #include "effects/fxBase.h"
 #include "effects/fxMusic.h"
+#include "effects/fxReference.h"
+#include "effects/fxSequence.h"
 #include "effects/fxShader.h"
 #include "render/Framebuffer.h"
 #include "render/RenderTarget.h"
@@ -306,6 +308,51 @@ TEST_F(ProductionSequence, EveryItemPropertyAndDriverFindsItsTarget) {
   }
 }
 
+// Inside the rings scene a part of its own plays nested, from a Time Seek
+// on; its reference to the rings stays empty (the production shows the
+// rings itself), while the production's own reference clones the badge of
+// the showreel that plays the whole production nested.
+TEST_F(ProductionSequence, TheRingsPartPlaysNestedAndTheBadgeComesFromTheShowreel) {
+  TempDir dir;
+  CopyBuiltPack(dir);
+  EnterDir(dir);
+  ASSERT_TRUE(m_sequence.LoadSequence(kSequencePath, true));
+  const fxBase* rings = m_sequence.FindItem("rings");
+  fxBase* part = m_sequence.FindItem("rings part");
+  auto* badge = static_cast<fxReference*>(m_sequence.FindItem("badge"));
+  ASSERT_TRUE(rings && part && badge);
+  ASSERT_TRUE(part->IsKindOf("fxSequence"));
+  ASSERT_TRUE(badge->IsKindOf("fxReference"));
+  for (const fxBase* fx : {static_cast<const fxBase*>(part), static_cast<const fxBase*>(badge)}) {
+    EXPECT_GE(fx->m_start, rings->m_start) << fx->m_name;
+    EXPECT_LE(fx->m_end, rings->m_end) << fx->m_name;
+  }
+
+  auto* nest = static_cast<fxSequence*>(part);
+  EXPECT_GT(nest->m_timeSeek, 0.0f);
+  EXPECT_LT(nest->m_timeSeek, nest->m_sequence.GetFrameMax() / 60.0f);
+  ASSERT_GE(nest->m_sequence.m_items.size(), 2u);
+  int nestedShaders = 0, nestedReferences = 0;
+  for (const fxBase* fx : nest->m_sequence.m_items) {
+    EXPECT_EQ(fx->m_state, StateInitialized) << fx->m_name;
+    if (fx->IsKindOf("fxShaderBase")) {
+      EXPECT_EQ(static_cast<const fxShaderBase*>(fx)->ErrorText(), "") << fx->m_name;
+      ++nestedShaders;
+    }
+    if (fx->IsKindOf("fxReference")) {
+      EXPECT_EQ(static_cast<const fxReference*>(fx)->m_clone, nullptr) << fx->m_name;
+      ++nestedReferences;
+    }
+  }
+  EXPECT_GE(nestedShaders, 1);
+  EXPECT_GE(nestedReferences, 1);
+
+  ASSERT_NE(badge->m_clone, nullptr);
+  ASSERT_TRUE(badge->m_clone->IsKindOf("fxShaderBase"));
+  EXPECT_EQ(static_cast<const fxShaderBase*>(badge->m_clone)->ErrorText(), "");
+  EXPECT_EQ(badge->m_clone->GetDuration(), badge->GetDuration());
+}
+
 // Every driver kind appears, and the key frames use several interpolations.
 TEST(ProductionDrivers, EveryDriverKindAndSeveralInterpolations) {
   TempDir dir;
@@ -340,6 +387,7 @@ TEST(Production, PlaysToItsEndAndExitsCleanly) {
   EXPECT_FALSE(run.timedOut);
   EXPECT_EQ(run.exitCode, 0) << run.log;
   EXPECT_EQ(run.log.find("ERROR: "), std::string::npos) << run.log;
+  EXPECT_EQ(run.log.find(" Shader:\n"), std::string::npos) << "a stage's compiler log" << run.log;
   // Every shader effect built while loading.
   for (const Json::Value& item : json["Items"]) {
     const Json::Value& fragment = item["Properties"]["Shaders/Fragment"];
@@ -366,6 +414,7 @@ TEST(Production, FramesAtFixedStepsShowEachScene) {
   const PlayerResult run = RunPlayer(dir.Path(), options);
   EXPECT_EQ(run.exitCode, 0) << run.log;
   EXPECT_EQ(run.log.find("ERROR: "), std::string::npos) << run.log;
+  EXPECT_EQ(run.log.find(" Shader:\n"), std::string::npos) << "a stage's compiler log" << run.log;
 
   std::vector<const Shot*> frames;
   for (const Shot& shot : shots)

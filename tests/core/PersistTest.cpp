@@ -246,6 +246,41 @@ TEST(Persist, NumbersConvertBetweenTheNumericKinds) {
   EXPECT_EQ(a.i, 0);
 }
 
+TEST(Persist, ScalarsLoadIntoStringsThroughTheirStringForm) {
+  const std::pair<const char*, const char*> cases[] = {
+      {R"({"_sText": 7})", "7"},         {R"({"_sText": -3})", "-3"},
+      {R"({"_sText": true})", "true"},   {R"({"_sText": false})", "false"},
+      {R"({"_sText": 1.5})", "1.5"},     {R"({"_sText": "text"})", "text"},
+  };
+  for (const auto& c : cases) {
+    AllKinds a;
+    a.Fill();
+    LogCapture log;
+    a.Load(ParseJson(c.first));
+    EXPECT_EQ(a.s, c.second) << c.first;
+    EXPECT_FALSE(log.Contains("[persist]")) << c.first << log.Text();
+  }
+}
+
+// A null element of a growable list still takes its place, as zeros, so the
+// elements after it keep their indices (and a key list its count).
+TEST(Persist, NullListElementsAreAppendedAsZeros) {
+  AllKinds a;
+  a.Fill();
+  LogCapture log;
+  a.Load(ParseJson(R"({"_aKeys": [{"x": 1, "y": 2}, null, {"x": 3, "y": 4}], "_aL2": [null, {"x": 5, "y": 6}]})"));
+  ASSERT_EQ(a.keys.size(), 3u);
+  EXPECT_EQ(a.keys[0].time, 1.0f);
+  EXPECT_EQ(a.keys[1].time, 0.0f);
+  EXPECT_EQ(a.keys[1].value, 0.0f);
+  EXPECT_EQ(a.keys[1].id, 0u);
+  EXPECT_EQ(a.keys[2].time, 3.0f);
+  ASSERT_EQ(a.l2.size(), 2u);
+  EXPECT_EQ(a.l2[0], glm::vec2(0.0f));
+  EXPECT_EQ(a.l2[1], glm::vec2(5.0f, 6.0f));
+  EXPECT_FALSE(log.Contains("[persist]")) << log.Text();
+}
+
 TEST(Persist, ValuesOfTheWrongTypeAreSkippedAndLogged) {
   const struct {
     const char* json;
@@ -258,8 +293,8 @@ TEST(Persist, ValuesOfTheWrongTypeAreSkippedAndLogged) {
       {R"({"_nCount": {"x": 1}})", "_nCount"},
       {R"({"_fValue": "0.5"})", "_fValue"},
       {R"({"_fValue": [0.5]})", "_fValue"},
-      {R"({"_sText": 5})", "_sText"},
       {R"({"_sText": {"a": "b"}})", "_sText"},
+      {R"({"_sText": ["a"]})", "_sText"},
       {R"({"_v2": [1, 2]})", "_v2"},
       {R"({"_v3": 3})", "_v3"},
       {R"({"_fParams": {"0": 1}})", "_fParams"},

@@ -168,7 +168,7 @@ TEST(ScreenRecorder, ValuesOfTheWrongTypeKeepTheirDefaultsAndTheRestLoads) {
       "bCheckBox_LockFPS": [true],
       "_ve._nBitrateMbps": 1e40,
       "_ve._nFps": {"value": 30},
-      "_ve._sFfmpegBinary": 7,
+      "_ve._sFfmpegBinary": ["ffmpeg"],
       "_ve._sFilename": "clip.mp4"}})");
   EnterDir(dir);
   LogCapture log;

@@ -76,3 +76,13 @@ TEST(DemoGlobalParams, AColourInTheSequenceIsPublishedOnLoadWithInit) {
   sequence.Clear();
   EXPECT_EQ(g_pDemoGlobalParams->m_monochromeColor, glm::vec4(1.0f));
 }
+
+TEST(DemoGlobalParams, DeletingAnInstanceThatWasNeverInitialisedKeepsThePublishedOne) {
+  auto live = MakeParams();
+  live->SetState(StateInitialized);
+  MakeParams().reset();  // read from a file only to be looked at, then deleted
+  EXPECT_EQ(g_pDemoGlobalParams, live.get());
+  live.reset();
+  EXPECT_EQ(g_pDemoGlobalParams->m_state, StateNone);
+  EXPECT_EQ(g_pDemoGlobalParams->m_monochromeColor, glm::vec4(1.0f));
+}

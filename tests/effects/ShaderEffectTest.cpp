@@ -113,20 +113,38 @@ TEST_F(ShaderEffects, DefaultValueAndShadertoyForm) {
   fxBase* plain = AddItem(Item("fxShader", R"({"Shaders/Fragment":"shader/color.fs","Shaders/Vertex":""})"));
   Run(plain);
   EXPECT_TRUE(PixelNear(Pixel(g_defaultRenderTarget, 5, 5), {0, 128, 255, 255}));
-  fxBase* toy = AddItem(Item("fxShaderBase", R"({"Shaders/Fragment":"shader/toy.fs","Shaders/Vertex":""})"));
+  fxBase* toy = AddItem(Item("fxShader", R"({"Shaders/Fragment":"shader/toy.fs","Shaders/Vertex":""})"));
   Run(toy);
   EXPECT_EQ(static_cast<fxShaderBase*>(toy)->ErrorText(), "");
   EXPECT_TRUE(PixelNear(Pixel(g_defaultRenderTarget, 10, 32), {255, 0, 0, 255}));
   EXPECT_TRUE(PixelNear(Pixel(g_defaultRenderTarget, 54, 32), {0, 0, 0, 255}));
 }
 
+// The Shadertoy form registers its engine uniforms in the uniform table; the
+// base class gives its program no value area to hold them.
+TEST_F(ShaderEffects, ShadertoyFormNeedsAValueArea) {
+  LogCapture log;
+  fxBase* toy = AddItem(Item("fxShaderBase", R"({"Shaders/Fragment":"shader/toy.fs","Shaders/Vertex":""})"));
+  Run(toy);
+  EXPECT_NE(static_cast<fxShaderBase*>(toy)->ErrorText().find(
+                "ERROR: two many uniform variables with iTimeDelta (max 0 dword cumulated)\n"),
+            std::string::npos)
+      << static_cast<fxShaderBase*>(toy)->ErrorText();
+  EXPECT_TRUE(log.Contains("two many uniform variables")) << log.Text();
+  EXPECT_TRUE(PixelNear(Pixel(g_defaultRenderTarget, 10, 32), {0, 0, 0, 255}));
+}
+
 TEST_F(ShaderEffects, BrokenOrMissingShaderDrawsNothingAndLogs) {
-  for (const char* path : {"shader/broken.fs", "shader/missing.fs"}) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"shader/broken.fs", "Fragment Shader:\n"},  // then the compiler's own lines
+      {"shader/missing.fs", "ERROR: "},
+  };
+  for (const auto& [path, logged] : cases) {
     LogCapture log;
     fxBase* fx = AddItem(Item("fxShader", std::string(R"({"Shaders/Fragment":")") + path + R"(","Shaders/Vertex":""})"));
     Run(fx);
     EXPECT_NE(static_cast<fxShaderBase*>(fx)->ErrorText(), "") << path;
-    EXPECT_NE(log.Text().find("ERROR: "), std::string::npos) << path << log.Text();
+    EXPECT_NE(log.Text().find(logged), std::string::npos) << path << log.Text();
     EXPECT_TRUE(PixelNear(Pixel(g_defaultRenderTarget, 32, 32), {0, 0, 0, 255})) << path;
   }
 }

@@ -22,6 +22,7 @@
 #include "sequence/ClassRegistry.h"
 #include "sequence/rvSequence.h"
 #include "support/DefaultTargetFixture.h"
+#include "Loader/AssetPath.h"
 #include "support/LogCapture.h"
 #include "support/TestPack.h"
 
@@ -379,21 +380,22 @@ TEST_F(TextEffect, ATextFileReplacesTheTextAndAMissingOneFallsBack) {
   }
 }
 
-TEST_F(TextEffect, AMissingFontDrawsNothingAndIsLookedUpOncePerName) {
+TEST_F(TextEffect, AMissingFontDrawsNothingAndIsLookedUpAgainEveryFrame) {
   LogCapture log;
-  fxText* fx = Add(R"({"Font":"font/missing.ttf","Text":"AB"})");
+  SetDataDirectory("Elsewhere");  // the font's name finds nothing there
+  fxText* fx = Add(R"({"Font":"font/DejaVuSans.ttf","Text":"AB"})");
   ASSERT_NE(fx, nullptr);
   for (int i = 0; i < 5; ++i) Frame(fx, i / 60.0f);
   EXPECT_EQ(fx->m_resolvedFont, nullptr);
   EXPECT_TRUE(fx->m_root.m_children.empty());
   EXPECT_EQ(m_display->m_lines.count, 0);
   const std::string text = log.Text();
-  const std::string line = "[VectorFont] Font not found: font/missing.ttf\n";
+  const std::string line = "[VectorFont] Font not found: font/DejaVuSans.ttf\n";
   const size_t first = text.find(line);
   ASSERT_NE(first, std::string::npos);
   EXPECT_EQ(text.find(line, first + 1), std::string::npos) << "logged once, not every frame";
-  // Another name is looked up at the next frame.
-  fx->m_font = "font/DejaVuSans.ttf";
+  // The same name, looked up at the next frame, now finds the font.
+  SetDataDirectory("Data");
   Frame(fx, 0.1f);
   ASSERT_NE(fx->m_resolvedFont, nullptr);
   EXPECT_EQ(fx->m_root.m_children.size(), 2u);

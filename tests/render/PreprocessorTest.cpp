@@ -136,14 +136,14 @@ TEST(PreprocessorTest, IncludesExpandInPlace) {
       {"  #include \"shader/a.glsl\"", "  float a;\n//nclude \"shader/a.glsl\"", 1, ""},
       {"#include \"shader/a.glsl\"\n#include \"shader/a.glsl\"",
        "float a;\n//nclude \"shader/a.glsl\"\nfloat a;\n//nclude \"shader/a.glsl\"", 2, ""},
-      {"#include \"shader/outer.glsl\"", "float o;\nfloat a;\n//nclude \"shader/a.glsl\"\nfloat o2;//nclude \"shader/outer.glsl\"",
-       2, ""},
+      // An included file's own include stays as written.
+      {"#include \"shader/outer.glsl\"", "float o;\n#include \"shader/a.glsl\"\nfloat o2;//nclude \"shader/outer.glsl\"",
+       1, ""},
       {"#include \"shader/missing.glsl\"\nz;", "#include \"shader/missing.glsl\"\nz;", 0,
        "ERROR: included file shader/missing.glsl not found or empty\n"},
       {"#include \"shader/empty.glsl\"", "#include \"shader/empty.glsl\"", 0,
        "ERROR: included file shader/empty.glsl not found or empty\n"},
-      {"#include \"shader/self.glsl\"", "#include \"shader/self.glsl\"\n//nclude \"shader/self.glsl\"", 1,
-       "ERROR: included file shader/self.glsl includes itself\n"},
+      {"#include \"shader/self.glsl\"", "#include \"shader/self.glsl\"\n//nclude \"shader/self.glsl\"", 1, ""},
       {"x; #include \"shader/a.glsl\"", "x; #include \"shader/a.glsl\"", 0, ""},
       {"#include \"unterminated\n\"", "#include \"unterminated\n\"", 0, ""},
   };
@@ -162,25 +162,21 @@ TEST(PreprocessorTest, IncludesExpandInPlace) {
 TEST(PreprocessorTest, IncludeRecordsPlaceEachFileInTheExpandedBody) {
   const std::map<std::string, std::string> files = {
       {"inner", "i1\ni2\n"},                                 // 3 lines
-      {"outer", "o1\n#include \"inner\"\no3\n"},             // 4 lines + 2 added
+      {"outer", "o1\n#include \"inner\"\no3\n"},             // 4 lines, its include not expanded
       {"three", "t1\nt2\nt3\n"},                             // 4 lines
   };
   std::string text = "b1\n#include \"outer\"\nb3\n#include \"three\"\nb5";
   std::vector<ShaderInclude> records;
   ASSERT_TRUE(ExpandIncludeDirectives(text, records, ReaderOf(files)));
-  ASSERT_EQ(records.size(), 3u);
+  EXPECT_EQ(text, "b1\no1\n#include \"inner\"\no3\n//nclude \"outer\"\nb3\nt1\nt2\nt3\n//nclude \"three\"\nb5");
+  ASSERT_EQ(records.size(), 2u);
   EXPECT_EQ(records[0].path, "outer");
+  EXPECT_EQ(records[0].includer, "");
   EXPECT_EQ(records[0].line, 1);
-  EXPECT_EQ(records[0].lineCount, 6);
-  EXPECT_EQ(records[0].parent, -1);
-  EXPECT_EQ(records[1].path, "inner");
-  EXPECT_EQ(records[1].includer, "outer");
-  EXPECT_EQ(records[1].line, 2);
-  EXPECT_EQ(records[1].lineCount, 3);
-  EXPECT_EQ(records[1].parent, 0);
-  EXPECT_EQ(records[2].path, "three");
-  EXPECT_EQ(records[2].line, 8);
-  EXPECT_EQ(records[2].lineCount, 4);
+  EXPECT_EQ(records[0].lineCount, 4);
+  EXPECT_EQ(records[1].path, "three");
+  EXPECT_EQ(records[1].line, 6);
+  EXPECT_EQ(records[1].lineCount, 4);
 }
 
 // ---------------------------------------------------------------------------
@@ -194,7 +190,7 @@ std::string Mapped(const std::string& prefix, int line, const std::string& rest)
 TEST(PreprocessorTest, CompilerLinesMapToStageAndIncludeLines) {
   // Body: a 3-line file ending with a line feed (4 lines) included on body
   // line 5, with a 14-line header in front.
-  const std::vector<ShaderInclude> one = {{"shader/lib.glsl", "", 4, 4, -1}};
+  const std::vector<ShaderInclude> one = {{"shader/lib.glsl", "", 4, 4}};
   struct Case {
     int glLine;
     std::string want;
@@ -219,19 +215,17 @@ TEST(PreprocessorTest, MesaCompilerLinesAreMappedToo) {
   EXPECT_EQ(log, Mapped("", 4, ": error: `foo' undeclared") + "\n" + Mapped("", 6, ": warning: unused"));
 }
 
-TEST(PreprocessorTest, NestedIncludeLinesMapToTheInnermostFile) {
+TEST(PreprocessorTest, LinesAfterSeveralIncludesMapBackToTheirFiles) {
   // Same layout as IncludeRecordsPlaceEachFileInTheExpandedBody: expanded
-  // body lines b1, o1, i1, i2, <i3>//inc, o3, <o4>//inc, b3, t1..t3, <t4>//inc, b5.
-  const std::vector<ShaderInclude> records = {
-      {"outer", "", 1, 6, -1}, {"inner", "outer", 2, 3, 0}, {"three", "", 8, 4, -1}};
+  // body lines b1, o1, #include inner, o3, <o4>//inc, b3, t1..t3, <t4>//inc, b5.
+  const std::vector<ShaderInclude> records = {{"outer", "", 1, 4}, {"three", "", 6, 4}};
   struct Case {
     int bodyLine;
     std::string want;
   } cases[] = {
       {1, Mapped("", 1, " : e")},          {2, Mapped("[outer] ", 1, " : e")},
-      {3, Mapped("[inner] ", 1, " : e")},  {4, Mapped("[inner] ", 2, " : e")},
-      {6, Mapped("[outer] ", 3, " : e")},  {8, Mapped("", 3, " : e")},
-      {10, Mapped("[three] ", 2, " : e")}, {13, Mapped("", 5, " : e")},
+      {3, Mapped("[outer] ", 2, " : e")},  {6, Mapped("", 3, " : e")},
+      {8, Mapped("[three] ", 2, " : e")},  {11, Mapped("", 5, " : e")},
   };
   for (const Case& c : cases) {
     std::string log = "0(" + std::to_string(c.bodyLine + 2) + ") : e";

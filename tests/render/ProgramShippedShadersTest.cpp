@@ -144,6 +144,26 @@ TEST_F(ShippedShadersTest, EveryFragmentFileBuildsWithBothVertexStages) {
   EXPECT_GE(fragments, 4);
 }
 
+// Includes are expanded one level only: an include inside an included file
+// would reach the compiler as written.
+TEST_F(ShippedShadersTest, IncludedFilesIncludeNothing) {
+  int libraries = 0;
+  for (const auto& [path, text] : m_sources) {
+    if (!Is(path, ".glsl")) continue;
+    ++libraries;
+    std::string stripped = text;
+    StripComments(stripped);
+    size_t line = 0;
+    while (line < stripped.size()) {
+      const size_t code = stripped.find_first_not_of(" ", line);
+      EXPECT_NE(stripped.compare(code == std::string::npos ? line : code, 8, "#include"), 0) << path;
+      const size_t next = stripped.find('\n', line);
+      line = next == std::string::npos ? stripped.size() : next + 1;
+    }
+  }
+  EXPECT_GE(libraries, 2);
+}
+
 TEST_F(ShippedShadersTest, SampleShadersCoverTheFourSourceForms) {
   std::map<uint8_t, std::string> forms;
   for (const auto& [path, text] : m_sources) {

@@ -418,6 +418,30 @@ TEST_F(RenderTargetTest, OverlaysWithoutTheirFontDrawNothing) {
   EXPECT_TRUE(RowsOf(Hue::Green, 128, 64).empty());
 }
 
+// A font missing from the pack is looked up again on the next frame with
+// overlays, and the frame rate is smoothed all the while: at 100 FPS and
+// then one slow frame, the first line drawn is still green.
+TEST_F(RenderTargetTest, MissingOverlayFontIsTriedAgainAndTheRateKeepsSmoothing) {
+  constexpr int kW = 256, kH = 64;
+  TempDir dir;
+  ASSERT_TRUE(BuildPack(dir, {{"Later/font/PIXEARG_.TTF",
+                               ReadTextFile("/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf")}}));
+  EnterDir(dir);  // data directory "Data": the font is not found there
+  MakeDefault(kW, kH);
+  Application::Get().m_viewport = {0, 0, kW, kH};
+  Application::Get().m_windowRect = Application::Get().m_viewport;
+  for (int frame = 0; frame < 100; ++frame) {
+    BeginFrame();
+    PresentFrame(0.01f, false, OVERLAY_FPS);
+  }
+  EXPECT_TRUE(RowsOf(Hue::Green, kW, kH).empty());
+  SetDataDirectory("Later");  // now the same name finds the font
+  BeginFrame();
+  PresentFrame(0.05f, false, OVERLAY_FPS);
+  EXPECT_FALSE(RowsOf(Hue::Green, kW, kH).empty()) << "0.95 x 0.01 + 0.05 x 0.05 s: 83 FPS";
+  EXPECT_TRUE(RowsOf(Hue::Red, kW, kH).empty()) << "a first frame of 0.05 s would show 20 FPS in red";
+}
+
 namespace {
 
 glm::vec3 Ndc(const RenderTarget& t, const glm::vec3& p) {

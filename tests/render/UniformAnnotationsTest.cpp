@@ -12,6 +12,7 @@
 #include "render/RenderTarget.h"
 #include "render/rvProgram.h"
 #include "support/GLFixture.h"
+#include "support/TestPack.h"
 
 namespace {
 
@@ -184,6 +185,50 @@ TEST(UniformAnnotationsTest, AttributesLandOnTheValueWordsWithDefaultsAndRanges)
       EXPECT_FLOAT_EQ(lo, c.min) << c.line;
       EXPECT_FLOAT_EQ(hi, c.max) << c.line;
     }
+  }
+}
+
+// Uniforms fed by the engine reserve no value words: an attribute there
+// would lie over the next entry's words or past the value area.
+TEST(UniformAnnotationsTest, EngineValuesGetNoAttribute) {
+  const char* const lines[] = {
+      "uniform float t; // |TIME|ATTR=X|",        "uniform float t; // |FADE|ATTR=X|",
+      "uniform float t; // |DELTATIME|ATTR=X|",   "uniform float t; // |FRAMERATE|ATTR=X|",
+      "uniform int f; // |FRAME|ATTR=X|",         "uniform vec3 r; // |RESOLUTION|ATTR=X|",
+      "uniform vec4 r; // |RESOLUTION|ATTR=X|",   "uniform mat4 m; // |CAMMVP|ATTR=X|",
+      "uniform sampler2D s; // |TEXTURE2|ATTR=X|",
+  };
+  for (const char* line : lines) {
+    AnnotatedProgram p;
+    // Filled up to the last word: `after` takes the final four.
+    std::string body = std::string("uniform float a[1018];\n") + line + "\nuniform float after; // 0.5";
+    ShaderErrorLog().clear();
+    ASSERT_TRUE(p.ParseAnnotations(body)) << line << ShaderErrorLog();
+    EXPECT_EQ(p.desc.FindAttribute("X"), nullptr) << line;
+  }
+}
+
+// A name first registered as an engine value and then again as a constant
+// stays what it was: a constant keeps its value and its shadow word in its
+// own words, and this entry has none.
+TEST(UniformAnnotationsTest, EngineValueRedeclaredAsConstantStaysAnEngineValue) {
+  const char* const pairs[][2] = {
+      {"uniform float t; // |TIME|", "uniform float t; // |CONST|0.5"},
+      {"uniform int f; // |FRAME|", "uniform int f; // |DEFINE|3"},
+      {"uniform sampler2D s; // |TEXTURE1|", "uniform float s; // |CONST|"},
+      {"uniform vec3 r; // |RESOLUTION|", "uniform bool r; // |CONST|1"},
+  };
+  for (const auto& pair : pairs) {
+    AnnotatedProgram p;
+    std::string body = std::string(pair[0]) + "\n" + pair[1] + "\nuniform float next; // 0.25";
+    StripComments(body);
+    ShaderErrorLog().clear();
+    p.ParseAnnotations(body);
+    const ShaderUniform* u = p.FindUniform(p.m_uniforms[0].name);
+    ASSERT_NE(u, nullptr) << pair[1];
+    EXPECT_FALSE(u->constant) << pair[1];
+    EXPECT_EQ(p.m_constantUniformCount, 0) << pair[1];
+    EXPECT_FLOAT_EQ(p.Float(p.FindUniform("next")->valueWord), 0.25f) << pair[1];
   }
 }
 
@@ -433,6 +478,34 @@ TEST_F(UniformUploadTest, RelinkKeepsTheValuesDriversWrote) {
   p.desc.FindAttribute("A")->Value<float>(&p) = 0.75f;
   ASSERT_TRUE(p.Link());
   EXPECT_TRUE(PixelNear(Draw(p, decl, "vec4(a, 0, 0, 1)"), {191, 0, 0, 255}));
+}
+
+// A hostile stage: `t` fed by the engine, declared again as a constant, in
+// an area filled up to its last word. Its constant words would lie past the
+// area; the words after it must stay untouched however the build ends.
+TEST_F(UniformUploadTest, ConstantRedeclaringAnEngineUniformStaysInsideTheArea) {
+  const std::string path = std::string(VELMORA_TESTDATA_DIR) + "/hostile/shader-const-redeclared-semantic-uniform.fs";
+  const std::string source = ReadTextFile(path);
+  ASSERT_FALSE(source.empty()) << "missing " << path;
+  // The value area is followed by guard words instead of other members.
+  struct Guarded : rvProgram2D {
+    Guarded() { SetValueArea(values, RV_OFFSETOF(Guarded, values), 1024, &desc); }
+    uint32_t values[1024] = {};
+    uint32_t guard[4] = {0xDEADBEEF, 0xDEADBEEF, 0xDEADBEEF, 0xDEADBEEF};
+    ClassDesc desc{"probe", nullptr, nullptr};
+  } p;
+  p.m_stages[StageFragment].source = source.c_str();
+  // The compiler refuses the second declaration, and says so.
+  EXPECT_FALSE(p.Link());
+  EXPECT_EQ(ShaderErrorLog().rfind("Fragment Shader:\n", 0), 0u) << ShaderErrorLog();
+  p.Bind();  // compares every constant with its shadow word
+  p.Unbind();
+  for (uint32_t word : p.guard) EXPECT_EQ(word, 0xDEADBEEFu);
+  const ShaderUniform* t = p.FindUniform("t");
+  ASSERT_NE(t, nullptr) << ShaderErrorLog();
+  EXPECT_FALSE(t->constant);
+  EXPECT_EQ(t->semantic, SemanticTime);
+  EXPECT_EQ(p.m_constantUniformCount, 0);
 }
 
 }  // namespace

@@ -241,16 +241,44 @@ TEST_F(VectorDisplayTest, FrameWithNothingAppendedDrawsNothing) {
   EXPECT_EQ(m_display->m_history.totalLineVertices, 4);
 }
 
-TEST_F(VectorDisplayTest, DisplayThatIsNotSetUpDrawsNothingAndKeepsItsArrays) {
+TEST_F(VectorDisplayTest, DisplayThatIsNotSetUpDrawsNothing) {
   // Create leaves the set-up flag at -1; only a successful Setup makes it 1.
   EXPECT_EQ(m_display->m_setup, -1);
   StartFrame(0);
   HorizontalLine();
   m_display->Flush();
-  EXPECT_EQ(m_display->m_lines.count, 4);
   EXPECT_EQ(Red(64, 64), 0);
   EXPECT_EQ(m_display->CreateGlowTargets(), 0);
   EXPECT_EQ(m_display->m_glow[0], nullptr);
+}
+
+// A display that cannot draw still consumes each frame's geometry at the
+// flush; otherwise every frame's lines pile up on the last ones.
+TEST_F(VectorDisplayTest, FlushThatCannotDrawStillEmptiesTheArrays) {
+  const struct {
+    const char* why;
+    bool setUp;
+    float fov;
+    float width;
+  } cases[] = {{"not set up", false, 1.0f, float(kSize)},
+               {"no field of view", true, 0.0f, float(kSize)},
+               {"sizeless", true, 1.0f, 0.0f}};
+  for (const auto& c : cases) {
+    if (c.setUp && m_display->m_setup != 1) ASSERT_EQ(m_display->Setup(), 0);
+    m_target.m_fov = c.fov;
+    const float width = m_display->m_width;
+    m_display->m_width = c.width;
+    for (int frame = 0; frame < 100; ++frame) {
+      StartFrame(frame % VectorHistory::kSlots);
+      HorizontalLine();
+      m_display->AddTriangle(glm::vec3(0), glm::vec3(1, 0, 0), glm::vec3(0, 1, 0));
+      m_display->Flush();
+      ASSERT_EQ(m_display->m_lines.count, 0) << c.why << " frame " << frame;
+      ASSERT_EQ(m_display->m_triangles.count, 0) << c.why << " frame " << frame;
+    }
+    EXPECT_EQ(Red(64, 64), 0) << c.why;
+    m_display->m_width = width;
+  }
 }
 
 TEST_F(VectorDisplayTest, SinglePointStripIsADot) {

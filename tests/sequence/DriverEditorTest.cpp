@@ -9,84 +9,13 @@
 #include <memory>
 
 #include "DriverTestFx.h"
+#include "support/HeadlessGui.h"
 #include "platform/CRand.h"
 #include "sequence/DriverExpression.h"
 #include "sequence/DriverKeyFrame.h"
 #include "sequence/DriverProcedural.h"
 
 namespace {
-
-// A GUI context with a built font atlas and one full-screen window in which
-// a panel is drawn per frame; the mouse is moved and pressed by the test.
-class HeadlessGui {
- public:
-  HeadlessGui() {
-    ImGui::CreateContext();
-    ImGuiIO& io = ImGui::GetIO();
-    io.DisplaySize = ImVec2(kWidth, kHeight);
-    io.DeltaTime = 1.0f / 60.0f;
-    io.IniFilename = nullptr;
-    unsigned char* pixels;
-    int w, h;
-    io.Fonts->GetTexDataAsRGBA32(&pixels, &w, &h);
-  }
-  ~HeadlessGui() { ImGui::DestroyContext(); }
-
-  // Draws one frame; returns the widget the mouse hovered in it.
-  ImGuiID Frame(ImVec2 mouse, bool down, const std::function<void()>& panel) {
-    ImGuiIO& io = ImGui::GetIO();
-    io.MousePos = mouse;
-    io.MouseDown[0] = down;
-    ImGui::NewFrame();
-    ImGui::SetNextWindowPos(ImVec2(0, 0));
-    ImGui::SetNextWindowSize(ImVec2(kWidth, kHeight));
-    ImGui::Begin("Driver", nullptr, ImGuiWindowFlags_NoDecoration | ImGuiWindowFlags_NoMove);
-    panel();
-    ImGui::End();
-    ImGui::Render();
-    return GImGui->HoveredId;
-  }
-
-  // The id a label gets at the top of the panel's window.
-  ImGuiID IdOf(const char* label, int pushedId = -1) {
-    ImGuiID id = 0;
-    Frame(ImVec2(-1, -1), false, [&] {
-      if (pushedId >= 0) ImGui::PushID(pushedId);
-      id = ImGui::GetID(label);
-      if (pushedId >= 0) ImGui::PopID();
-    });
-    return id;
-  }
-
-  // Sweeps the mouse over the window until the widget is under it; the
-  // rightmost point found on its row when rightmost is set.
-  bool Find(ImGuiID id, const std::function<void()>& panel, ImVec2& at, bool rightmost = false) {
-    for (float y = 2; y < kHeight; y += 3) {
-      for (float x = 4; x < kWidth; x += 24) {
-        if (Frame(ImVec2(x, y), false, panel) != id) continue;
-        at = ImVec2(x, y);
-        if (rightmost)
-          for (float r = kWidth - 1; r > x; r -= 1)
-            if (Frame(ImVec2(r, y), false, panel) == id) {
-              at.x = r;
-              break;
-            }
-        return true;
-      }
-    }
-    return false;
-  }
-
-  // Press and release at a point, as a click.
-  void Click(ImVec2 at, const std::function<void()>& panel) {
-    Frame(at, false, panel);
-    Frame(at, true, panel);
-    Frame(at, false, panel);
-  }
-
-  static constexpr float kWidth = 640;
-  static constexpr float kHeight = 480;
-};
 
 template <class T>
 std::unique_ptr<T> Make(DriverTestFx& fx, DriverType type, const char* attribute = "Value") {

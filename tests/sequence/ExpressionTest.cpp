@@ -114,6 +114,12 @@ TEST(ExpressionDialect, ImplicitMultiplication) {
       {"2x^2", 2.0f * 1.5f * 1.5f},
       {"x 2", 3.0f},
       {"1.5e1x", 22.5f},
+      {"a(x+1)", 5.0f},           // a name that is no function multiplies a bracket
+      {"x (2)", 3.0f},
+      {"a[x]", 3.0f},
+      {"pi(2)", 2.0f * kPi},
+      {"2(x+1)(a)", 10.0f},
+      {"sin(0)(2)", 0.0f},
   });
 }
 
@@ -130,7 +136,7 @@ TEST(ExpressionDialect, NamesIgnoreCase) {
 TEST(ExpressionDialect, Constants) {
   ExpectValues({
       {"pi", kPi},
-      {"epsilon", std::numeric_limits<float>::epsilon()},
+      {"epsilon", 0.000001f},      // the formulas' epsilon, not the float type's
       {"inf", kInf},
       {"-inf", -kInf},
       {"inf - inf", std::numeric_limits<float>::quiet_NaN()},
@@ -181,8 +187,15 @@ TEST(ExpressionDialect, FunctionsInFloat) {
       {"hypot(3, 4)", 5.0f},
       {"mod(7, 3)", 1.0f},
       {"root(27, 3)", std::pow(27.0f, 1.0f / 3.0f)},
+      {"root(-8, 3)", -2.0f},       // an odd root of a negative number
+      {"root(-8, 2)", std::numeric_limits<float>::quiet_NaN()},
+      {"root(16, 4.7)", 2.0f},      // whole degrees
+      {"root(16, -2)", std::numeric_limits<float>::quiet_NaN()},
       {"logn(81, 3)", std::log(81.0f) / std::log(3.0f)},
       {"roundn(1.23456, 2)", std::round(1.23456f * 100.0f) / 100.0f},
+      {"roundn(1234.5, -2)", 1200.0f},  // negative digits round to tens, hundreds...
+      {"roundn(-1250, -2)", -1300.0f},
+      {"roundn(1234.5, 0)", 1235.0f},
       {"deg2rad(180)", 180.0f * (kPi / 180.0f)},
       {"inrange(0, x, 2)", 1.0f},
       {"inrange(0, x, 1)", 0.0f},
@@ -226,13 +239,45 @@ TEST(ExpressionDialect, BranchesPickOneSideAtRunTime) {
   }
 }
 
+// Steps are fused (x*k+c, v*k, clamp with constant bounds) and operands
+// reordered where that keeps the floats; a jump must still land on the step
+// that follows its branch.
+TEST(ExpressionDialect, FusedStepsGiveThePlainArithmetic) {
+  struct Fused {
+    const char* formula;
+    float (*plain)(float x, float a, float b);
+  } cases[] = {
+      {"sin(x*3)*0.5+0.5", [](float x, float, float) { return std::sin(x * 3.0f) * 0.5f + 0.5f; }},
+      {"3*x + a", [](float x, float a, float) { return x * 3.0f + a; }},
+      {"(x > 1 ? a : x*2) + 1", [](float x, float a, float) { return (x > 1.0f ? a : x * 2.0f) + 1.0f; }},
+      {"(x > 1 ? a*2 : b)*3 + 1", [](float x, float a, float b) { return (x > 1.0f ? a * 2.0f : b) * 3.0f + 1.0f; }},
+      {"x > 1 ? x*2 : b*3+1", [](float x, float, float b) { return x > 1.0f ? x * 2.0f : b * 3.0f + 1.0f; }},
+      {"clamp(0, x*a, 1)", [](float x, float a, float) { return std::min(std::max(x * a, 0.0f), 1.0f); }},
+      {"2x^2 - 3x + a", [](float x, float a, float) { return 2.0f * (x * x) - 3.0f * x + a; }},
+      {"a - x/b", [](float x, float a, float b) { return a - x / b; }},
+      {"a/(x+1) - b/(x-1)", [](float x, float a, float b) { return a / (x + 1.0f) - b / (x - 1.0f); }},
+      {"2^x + x^a + min(x, a, b*2)",
+       [](float x, float a, float b) { return std::pow(2.0f, x) + std::pow(x, a) + std::min(std::min(x, a), b * 2.0f); }},
+      {"x % 2 < 1 and a > b", [](float x, float a, float b) { return (std::fmod(x, 2.0f) < 1.0f && a > b) ? 1.0f : 0.0f; }},
+  };
+  Bound bound;
+  for (const Fused& c : cases) {
+    Expression e;
+    ASSERT_TRUE(e.Compile(c.formula, bound.table)) << c.formula << ": " << e.Error();
+    for (float x : {0.0f, 0.5f, 1.5f, 3.25f, -2.0f}) {
+      bound.x = x;
+      EXPECT_EQ(e.Value(), c.plain(x, bound.a, bound.b)) << c.formula << " at x = " << x;
+    }
+  }
+}
+
 TEST(ExpressionDialect, SyntaxErrorsGiveNaN) {
   Bound bound;
   const char* broken[] = {
       "",          "x +",        "(x",          "x)",          "sin x",
       "sin()",     "atan2(1)",   "clamp(1, 2)", "foo(x)",      "1 2",
       "x $ 2",     "x := 2",     "and",         "(x]",         "1 ? 2",
-      "unknown*2", "x,2",        "if(1, 2)",
+      "unknown*2", "x,2",        "if(1, 2)",    "unknown(2)",  "sin (x",
   };
   for (const char* formula : broken) {
     Expression e;
@@ -293,6 +338,7 @@ TEST(ExpressionCollect, FreeNamesLowerCasedSortedUnique) {
       {"2speed + if(on, 1, 0)", {"on", "speed"}},
       {"obj.pos_1 * 3", {"obj.pos_1"}},
       {"1 + 2", {}},
+      {"speed(x+1)", {"speed", "x"}},  // a name before a bracket multiplies it
   };
   for (const CollectCase& c : cases) {
     std::vector<std::string> names = {"left", "over"};
@@ -302,7 +348,7 @@ TEST(ExpressionCollect, FreeNamesLowerCasedSortedUnique) {
 }
 
 TEST(ExpressionCollect, SyntaxErrorLeavesTheListAlone) {
-  const char* broken[] = {"a +", "sin(", "b c", "foo(a)"};
+  const char* broken[] = {"a +", "sin(", "b c", "sin a"};
   for (const char* formula : broken) {
     std::vector<std::string> names = {"kept"};
     EXPECT_FALSE(CollectExpressionVariables(formula, names)) << formula;

@@ -59,7 +59,10 @@ static void Record(const fxBase* fx, const char* call) {
   ProbeJournal().push_back(fx->m_name + "." + call + "@" + std::to_string(fx->m_state));
 }
 
-void fxProbe::Init() { Record(this, "Init"); }
+void fxProbe::Init() {
+  Record(this, "Init");
+  m_ownerAtInit = m_owner;
+}
 void fxProbe::Kill() { Record(this, "Kill"); }
 void fxProbe::Prepare() { Record(this, "Prepare"); }
 void fxProbe::Unprepare() { Record(this, "Unprepare"); }

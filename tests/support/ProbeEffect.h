@@ -44,6 +44,7 @@ class fxProbe : public fxBase {
   // What the calls saw.
   std::vector<std::string> m_loaded;  // attribute names, in load order
   rvSequence* m_ownerWhileLoading = nullptr;
+  rvSequence* m_ownerAtInit = nullptr;
   fxBase* m_currentDuringUpdate = nullptr;
   float m_seekArgs[3] = {0, 0, 0};
   int m_updates = 0;

@@ -535,6 +535,31 @@ TEST(SvgGradients, TransformsMapResultPixelsIntoGradientSpace) {
   }
 }
 
+TEST(SvgGradients, FocalPointIsMeasuredInRadii) {
+  const std::string root = "<svg width=\"200\" height=\"100\" viewBox=\"0 0 200 100\">";
+  const std::string stops = "<stop offset=\"0\" stop-color=\"red\"/><stop offset=\"1\" stop-color=\"blue\"/>";
+  const std::string box = "<rect x=\"10\" y=\"20\" width=\"40\" height=\"20\" fill=\"url(#g)\"/></svg>";
+  const float boxRadius = std::sqrt(40.0f * 40.0f + 20.0f * 20.0f) / std::sqrt(2.0f) * 0.5f;
+  const struct {
+    std::string gradient;
+    float fx, fy;
+  } cases[] = {
+      // Unset, the focal point is 0 whatever the box.
+      {"<radialGradient id=\"g\">", 0.0f, 0.0f},
+      {"<radialGradient id=\"g\" gradientUnits=\"userSpaceOnUse\" cx=\"30\" cy=\"30\" r=\"10\">", 0.0f, 0.0f},
+      // Set, it is the converted coordinate over the radius.
+      {"<radialGradient id=\"g\" gradientUnits=\"userSpaceOnUse\" r=\"10\" fx=\"20\" fy=\"-5\">", 2.0f, -0.5f},
+      {"<radialGradient id=\"g\" fx=\"50%\" fy=\"0%\">", 30.0f / boxRadius, 20.0f / boxRadius},
+  };
+  for (const auto& c : cases) {
+    SvgImagePtr image = ParseText(root + c.gradient + stops + "</radialGradient>" + box);
+    const SvgShape& shape = OnlyShape(image);
+    ASSERT_EQ(shape.fill.type, kSvgPaintRadialGradient) << c.gradient;
+    EXPECT_NEAR(shape.fill.gradient->fx, c.fx, 1e-5f) << c.gradient;
+    EXPECT_NEAR(shape.fill.gradient->fy, c.fy, 1e-5f) << c.gradient;
+  }
+}
+
 TEST(SvgGradients, StopsComeThroughReferencesTheRestFromTheFirstDefinition) {
   SvgImagePtr image = ParseElement(
       "<linearGradient id=\"base\"><stop offset=\"0\" stop-color=\"red\"/><stop offset=\"1\" "

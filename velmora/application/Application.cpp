@@ -208,9 +208,7 @@ void Application::Run(const AppConfig& config) {
   rvLoader::s_loadingWindow = nullptr;
 
   glfwSwapInterval(g_verticalSync ? g_swapInterval : 0);
-  sequence.m_time = sequence.m_loop ? FrameToSeconds(sequence.m_loopStart) : 0.0f;
-  sequence.m_playing = true;
-  for (fxBase* fx : sequence.m_items) fx->SetState(StatePrepared);
+  sequence.StartPlaying();
 
   const int overlayFlags = (g_overlayFps ? OVERLAY_FPS : 0) | (g_overlayReso ? OVERLAY_RESOLUTION : 0);
   while (!glfwWindowShouldClose(g_mainWindow)) {

@@ -85,9 +85,11 @@ bool ReadComponents(const Json::Value& v, int n, float* dst) {
   return ok;
 }
 
-// Like ReadComponents for a new list element: only an object whose every
-// component is a number (or missing, read as 0) is accepted.
+// Like ReadComponents for a new list element: a null element reads as zeros
+// (so the elements after it keep their indices), an object only when its
+// every component is a number (or missing, read as 0).
 bool ReadNewComponents(const Json::Value& v, int n, float* dst) {
+  if (v.isNull()) return true;
   if (!v.isObject()) return false;
   for (int c = 0; c < n; ++c) {
     const Json::Value& comp = v[kComponentKeys[c]];
@@ -229,7 +231,8 @@ void rvpersist::LoadMember(const PersistMember& m, const Json::Value& obj) {
     }
     case PersistString:
       if (m.count != 0) break;
-      ok = v.isString();
+      // Any scalar reads through its string form: 7 as "7", true as "true".
+      ok = v.isConvertibleTo(Json::stringValue);
       if (ok) *static_cast<std::string*>(m.address) = v.asString();
       break;
     case PersistVec2List:

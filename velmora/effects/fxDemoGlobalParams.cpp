@@ -28,7 +28,12 @@ ClassDesc* fxDemoGlobalParams::RegisterAttributes() {
 
 fxDemoGlobalParams::fxDemoGlobalParams(ClassDesc* desc) : fxBase(desc), m_monochromeColor(1.0f, 1.0f, 1.0f, 1.0f) {}
 
-fxDemoGlobalParams::~fxDemoGlobalParams() { g_pDemoGlobalParams = &s_defaultParams; }
+// Only the published instance unpublishes itself when it goes: a copy that
+// was never initialised (one read from a file just to be looked at) must
+// leave the live parameters in place.
+fxDemoGlobalParams::~fxDemoGlobalParams() {
+  if (g_pDemoGlobalParams == this) g_pDemoGlobalParams = &s_defaultParams;
+}
 
 void fxDemoGlobalParams::Init() { g_pDemoGlobalParams = this; }
 

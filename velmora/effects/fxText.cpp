@@ -85,12 +85,7 @@ void fxText::ResolveFont() {
     m_resolvedFontName.clear();
   } else {
     m_resolvedFont = FindOrLoadFont(GetFontCache(), m_font);
-    if (m_resolvedFont) {
-      m_resolvedFontName = m_resolvedFont->m_key;
-      m_missingFont.clear();
-    } else {
-      m_missingFont = m_font;
-    }
+    if (m_resolvedFont) m_resolvedFontName = m_resolvedFont->m_key;
   }
   m_rebuild = true;
 }
@@ -138,7 +133,8 @@ void fxText::Update() {
   if (m_resolvedFont) {
     const bool builtIn = m_resolvedFont->m_builtIn != 0;
     if (m_renderSimplex != builtIn || (!builtIn && m_resolvedFontName != m_resolvedFont->m_key)) ResolveFont();
-  } else if (m_renderSimplex || m_font != m_missingFont) {
+  } else {
+    // A font missing from the pack is looked up again every frame.
     ResolveFont();
   }
   if (m_style.size <= 0.0f || !m_resolvedFont) return;

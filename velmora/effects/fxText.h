@@ -58,8 +58,4 @@ class fxText : public fxBase {
   bool m_renderSimplex;
   VectorFont* m_resolvedFont;  // borrowed from the font list; null: none yet
   bool m_rebuild;
-  // The Font value whose lookup failed last. The pack cannot gain a file
-  // while the player runs, so the same name is not looked up (and logged)
-  // again every frame; a new Font value is.
-  std::string m_missingFont;
 };

@@ -15,6 +15,7 @@
 
 #include "application/Application.h"
 #include "core/AppLog.h"
+#include "platform/Profiler.h"
 #include "render/Framebuffer.h"
 #include "render/TextStashRenderer.h"
 #include "render/VectorDisplay.h"
@@ -148,6 +149,7 @@ void FollowClientSize(int width, int height) {
 //-----------------------------------------------------------------------------
 
 void BeginFrame() {
+  PROFILE_BLOCK("BeginFrame");
   ResetFramebufferPool();
   BindRenderTarget(nullptr, true);
   glDisable(GL_BLEND);
@@ -180,7 +182,6 @@ constexpr float kOverlayLineStep = 16.0f;
 // still exists.
 rvTexColorProgram2D* s_presentProgram = nullptr;
 TextStashRenderer* s_overlayText = nullptr;
-bool s_overlayFontTried = false;
 float s_smoothedFrameTime = -1.0f;
 
 constexpr unsigned int Abgr(unsigned int r, unsigned int g, unsigned int b, unsigned int a) {
@@ -197,14 +198,12 @@ void DrawOverlayLine(TextStashRenderer& text, int line, unsigned int abgr, const
 void DrawOverlays(float dt, int flags) {
   if (!s_overlayText) s_overlayText = new TextStashRenderer;
   TextStashRenderer& text = *s_overlayText;
-  // One attempt: the pack cannot gain the font while the player runs, and a
-  // retry would read the pack on every frame.
-  if (!s_overlayFontTried) {
-    s_overlayFontTried = true;
+  // A missing font is tried again on the next frame with overlays; until it
+  // is there the lines draw nothing, but the frame rate is still smoothed.
+  if (!text.HasFont()) {
     text.AddFont(kOverlayFont);
     text.SetSize(kOverlayTextSize);
   }
-  if (!text.HasFont()) return;
   char message[64];
   int line = 1;
   if (flags & OVERLAY_FPS) {
@@ -226,6 +225,7 @@ void DrawOverlays(float dt, int flags) {
 }  // namespace
 
 void PresentFrame(float dt, bool timeStopped, int overlayFlags) {
+  PROFILE_BLOCK("PresentFrame");
   BindRenderTarget(nullptr, true);
   if (overlayFlags != 0) DrawOverlays(dt, overlayFlags);
   if (!timeStopped) g_nVectorHistoryIndex = (g_nVectorHistoryIndex + 1) % VectorHistory::kSlots;
@@ -254,5 +254,4 @@ void ReleaseFramePresentation() {
   s_presentProgram = nullptr;
   delete s_overlayText;
   s_overlayText = nullptr;
-  s_overlayFontTried = false;
 }

@@ -184,16 +184,11 @@ bool SplitShaderSource(const std::string& stripped, bool fullDemo, SplitSource& 
 // [SECTION] Include expansion
 // ---------------------------------------------------------------------------
 
-namespace {
-
-// Expands the directives of one text (the stage body or an included file).
-// `baseLine` is where the text starts in the fully expanded body; returns
-// the number of lines the expansions added.
-int ExpandText(std::string& text, int parent, int baseLine, std::vector<ShaderInclude>& includes,
-               const IncludeReader& read) {
+bool ExpandIncludeDirectives(std::string& text, std::vector<ShaderInclude>& includes, const IncludeReader& read) {
+  if (text.empty()) return true;
   static const char kDirective[] = "#include \"";
-  const std::string includer = parent < 0 ? std::string() : includes[parent].path;
-  int line = 0, added = 0;
+  const size_t before = ShaderErrorLog().size();
+  int line = 0;
   size_t pos = 0;
   while (pos < text.size()) {
     size_t p = pos;
@@ -202,25 +197,18 @@ int ExpandText(std::string& text, int parent, int baseLine, std::vector<ShaderIn
     const size_t close = StartsWith(text, p, kDirective) ? text.find('"', p + 10) : std::string::npos;
     if (close != std::string::npos && close < lineEnd) {
       const std::string path = text.substr(p + 10, close - p - 10);
-      bool loop = false;
-      for (int a = parent; a >= 0 && !loop; a = includes[a].parent) loop = includes[a].path == path;
       std::string file;
-      if (loop) {
-        AppendShaderError("ERROR: included file %s includes itself\n", path.c_str());
-      } else if (!read(path, file) || file.empty()) {
+      if (!read(path, file) || file.empty()) {
         AppendShaderError("ERROR: included file %s not found or empty\n", path.c_str());
       } else {
-        const int index = static_cast<int>(includes.size());
-        includes.push_back({path, includer, baseLine + line, 0, parent});
-        int count = StripComments(file);
-        count += ExpandText(file, index, baseLine + line, includes, read);
-        includes[index].lineCount = count;
+        const int count = StripComments(file);
+        includes.push_back({path, std::string(), line, count});
         text.replace(p, 2, "//");
         text.insert(p, file);
-        // Scanning resumes on the commented directive, after the inserted text.
+        // Scanning resumes on the commented directive: the inserted text is
+        // not scanned, so an included file's own includes stay as written.
         p += file.size();
         line += count - 1;
-        added += count - 1;
       }
     }
     const size_t next = text.find('\n', p);
@@ -228,15 +216,6 @@ int ExpandText(std::string& text, int parent, int baseLine, std::vector<ShaderIn
     pos = next + 1;
     ++line;
   }
-  return added;
-}
-
-}  // namespace
-
-bool ExpandIncludeDirectives(std::string& text, std::vector<ShaderInclude>& includes, const IncludeReader& read) {
-  if (text.empty()) return true;
-  const size_t before = ShaderErrorLog().size();
-  ExpandText(text, -1, 0, includes, read);
   return ShaderErrorLog().size() == before;
 }
 
@@ -270,11 +249,11 @@ bool ParseCompilerLine(const std::string& line, int& number, size_t& rest) {
   return false;
 }
 
-// Lines that the direct child includes of `parent` placed before line n.
-int LinesAddedBefore(const std::vector<ShaderInclude>& includes, int parent, int n) {
+// Lines that the includes ending before line n added to the body.
+int LinesAddedBefore(const std::vector<ShaderInclude>& includes, int n) {
   int added = 0;
   for (const ShaderInclude& inc : includes) {
-    if (inc.parent == parent && inc.line + inc.lineCount < n) added += inc.lineCount - 1;
+    if (inc.line + inc.lineCount < n) added += inc.lineCount - 1;
   }
   return added;
 }
@@ -300,18 +279,17 @@ void FormatShaderLog(std::string& log, int headerLines, int bodyLineOffset,
       continue;
     }
     const int n = number - headerLines;
-    // The innermost expansion holding the line: records follow their parents.
-    int owner = -1;
-    for (size_t i = 0; i < includes.size(); ++i) {
-      if (includes[i].line < n && n <= includes[i].line + includes[i].lineCount) owner = static_cast<int>(i);
+    const ShaderInclude* owner = nullptr;
+    for (const ShaderInclude& inc : includes) {
+      if (inc.line < n && n <= inc.line + inc.lineCount) owner = &inc;
     }
     int mapped;
     std::string prefix;
-    if (owner >= 0) {
-      mapped = n - includes[owner].line - LinesAddedBefore(includes, owner, n);
-      prefix = "[" + includes[owner].path + "] ";
+    if (owner) {
+      mapped = n - owner->line;
+      prefix = "[" + owner->path + "] ";
     } else {
-      mapped = n - LinesAddedBefore(includes, -1, n) + bodyLineOffset;
+      mapped = n - LinesAddedBefore(includes, n) + bodyLineOffset;
     }
     out += kLead + prefix + "Line " + std::to_string(mapped) + line.substr(rest);
   }
@@ -366,8 +344,7 @@ bool rvProgram::CompileStage(int i) {
   stage.shader = CompileGLShader(kStageKinds[i].type, ShaderWorkText().c_str(), &info);
   if (stage.shader == 0) {
     FormatShaderLog(info, i);
-    // Driver messages start with "ERROR: " like every other shader problem.
-    log += std::string(kStageKinds[i].title) + "ERROR: " + info + "\n";
+    log += std::string(kStageKinds[i].title) + info;
   }
   m_dirtyStages &= static_cast<uint8_t>(~(1u << i));
   return log.size() == before;
@@ -387,12 +364,10 @@ bool rvProgram::Preprocess(int i) {
   if (!SplitShaderSource(stripped, m_fullDemo != 0, split)) return false;
   stage.format = split.format;
   stage.bodyLineOffset = split.bodyLineOffset;
-  // The forms' engine uniforms enter the table only where there is a value
-  // area to reserve their words in; a program without one (a plain shader
-  // effect) keeps the declarations and feeds only iTime and iResolution,
-  // instead of failing the build over a table it cannot have.
-  const bool hasTable = m_values != nullptr && m_dwordBudget > 0;
-  if (hasTable && split.format == ShaderFormatShadertoy) {
+  // The forms' engine uniforms go into the table: a program without a value
+  // area cannot hold them, and each registration fails with the table-full
+  // message.
+  if (split.format == ShaderFormatShadertoy) {
     AddUniform("iTimeDelta", UniformFloat, SemanticDeltaTime, 1, false);
     AddUniform("iFrame", UniformInt, SemanticFrame, 1, false);
     AddUniform("iFrameRate", UniformFloat, SemanticFrameRate, 1, false);
@@ -401,7 +376,7 @@ bool rvProgram::Preprocess(int i) {
       const std::string name = "iChannel" + std::to_string(unit);
       AddUniform(name.c_str(), UniformSampler2D, SemanticTexture0 + unit, 1, false);
     }
-  } else if (hasTable && split.format == ShaderFormatBonzomatic) {
+  } else if (split.format == ShaderFormatBonzomatic) {
     AddUniform("fGlobalTime", UniformFloat, SemanticTime, 1, false);
     AddUniform("v2Resolution", UniformVec2, SemanticResolution, 1, false);
     AddUniform("texNoise", UniformSampler2D, SemanticTexture0, 1, false);

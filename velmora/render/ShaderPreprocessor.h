@@ -25,14 +25,12 @@ enum ShaderFormat : uint8_t {
 };
 
 // One expanded "#include". Lines are 0-based positions in the expanded body
-// (the first line of the inserted text); nested includes name their
-// including file and the index of its record.
+// (the first line of the inserted text).
 struct ShaderInclude {
   std::string path;
-  std::string includer;  // empty for a directive of the stage itself
+  std::string includer;  // the including file: always empty, stages have no file name
   int line = 0;
   int lineCount = 0;     // lines the expanded file text occupies
-  int parent = -1;       // record of the including file, -1 for the stage
 };
 
 struct ShaderStage {
@@ -70,8 +68,9 @@ bool SplitShaderSource(const std::string& stripped, bool fullDemo, SplitSource& 
 
 // Reads an included file; false when it is missing or empty.
 using IncludeReader = std::function<bool(const std::string& path, std::string& text)>;
-// Expands every "#include \"path\"" line start of the text, nested includes
-// too, and records each expansion. Returns false when the error log grew.
+// Expands every "#include \"path\"" line start of the text and records each
+// expansion. An included file's own includes are not expanded (the inserted
+// text is not scanned again). Returns false when the error log grew.
 bool ExpandIncludeDirectives(std::string& text, std::vector<ShaderInclude>& includes, const IncludeReader& read);
 
 // Rewrites a GL info log in place: empty lines dropped, and every compiler

@@ -78,6 +78,10 @@ int rvProgram::AddUniform(const char* name, int kind, int semantic, int count, b
   }
   if (ShaderUniform* existing = FindUniform(name)) {
     if (semantic != SemanticNone) existing->semantic = semantic;
+    // A constant keeps its value and a shadow word in its own words; an entry
+    // fed by the engine has none, and those words would belong to the next
+    // entry or lie past the value area.
+    if (existing->wordCount < 2) constant = false;
     if (existing->constant != constant) m_constantUniformCount += constant ? 1 : -1;
     existing->constant = constant;
     return static_cast<int>(existing - m_uniforms.data());
@@ -321,8 +325,9 @@ bool rvProgram::ParseAnnotations(std::string& text) {
       StoreDefaults(annotation, parsed.kind, u, m_values);
     }
     // A mat4 gets no attribute: a transform attribute's layout does not
-    // match the 16 matrix words and would reach beyond them.
-    if (parsed.attribute.empty() || u.kind == UniformSampler2D || u.kind == UniformMat4 ||
+    // match the 16 matrix words and would reach beyond them. An entry fed by
+    // the engine reserves no words for an attribute to lie over.
+    if (parsed.attribute.empty() || u.wordCount == 0 || u.kind == UniformSampler2D || u.kind == UniformMat4 ||
         m_parameterTarget->FindAttribute(parsed.attribute) != nullptr) {
       continue;
     }

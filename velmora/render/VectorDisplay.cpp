@@ -25,6 +25,7 @@
 #include "render/GLShaderBuild.h"
 #include "render/Framebuffer.h"
 #include "render/RenderTarget.h"
+#include "platform/Profiler.h"
 
 //-----------------------------------------------------------------------------
 // [SECTION] Process-wide state and logging
@@ -773,8 +774,14 @@ void UploadSlot(VectorHistory::Buffer& b, const VectorArray<T>& array) {
 }  // namespace
 
 void vector_display::Flush(VectorHistory* history) {
+  PROFILE_BLOCK("vector_display::Flush");
   const RenderTarget* target = g_pCurrentRenderTarget;
-  if (m_setup != 1 || m_width == 0.0f || m_height == 0.0f || !target || !(target->m_fov > 0.0f)) return;
+  if (m_setup != 1 || m_width == 0.0f || m_height == 0.0f || !target || !(target->m_fov > 0.0f)) {
+    // Nothing can be drawn, but the frame's geometry is still consumed:
+    // kept, it would pile up frame after frame without limit.
+    ClearGeometry();
+    return;
+  }
   VectorHistory& h = history ? *history : m_history;
   if (h.generation != m_resizeGeneration) {
     h.generation = m_resizeGeneration;
@@ -805,6 +812,7 @@ void vector_display::Flush(VectorHistory* history) {
   h.totalTriangles += m_triangles.count;
   slot.triangles.count = m_triangles.count;
   if (h.totalTriangles > 0) {
+    PROFILE_BLOCK("vector_display::Triangles");
     UploadSlot(slot.triangles, m_triangles);
     SetGeometryUniforms(m_triangleProgram, mvp);
     glDepthFunc(GL_LESS);
@@ -862,6 +870,7 @@ void vector_display::Flush(VectorHistory* history) {
   h.totalLineVertices += m_lines.count;
   slot.lines.count = m_lines.count;
   if (h.totalLineVertices > 0) {
+    PROFILE_BLOCK("vector_display::Lines");
     UploadSlot(slot.lines, m_lines);
     glowState(m_lineProgram);
     DrawGlowHistory(*this, m_lineProgram, h, &VectorHistory::Slot::lines, GL_LINE_STRIP_ADJACENCY, s, n);
@@ -869,6 +878,7 @@ void vector_display::Flush(VectorHistory* history) {
   h.totalPoints += m_points.count;
   slot.points.count = m_points.count;
   if (h.totalPoints > 0) {
+    PROFILE_BLOCK("vector_display::Points");
     UploadSlot(slot.points, m_points);
     glowState(m_pointProgram);
     DrawGlowHistory(*this, m_pointProgram, h, &VectorHistory::Slot::points, GL_POINTS, s, n);
@@ -889,6 +899,7 @@ void vector_display::Flush(VectorHistory* history) {
 //-----------------------------------------------------------------------------
 
 GLuint vector_display::BeginPass() {
+  PROFILE_BLOCK("vector_display::BeginPass");
   GLint bound = 0;
   glGetIntegerv(GL_FRAMEBUFFER_BINDING, &bound);
   const GLuint previous = static_cast<GLuint>(bound);
@@ -923,6 +934,7 @@ GLuint vector_display::BeginPass() {
 
 void vector_display::EndPass(GLuint previous) {
   if (!m_passColorTexture) return;
+  PROFILE_BLOCK("vector_display::EndPass");
   const VectorDisplaySettings& s = m_settings;
   const float gain = GlowGain(s.colorBrightness);
   m_glowPasses = GlowPasses(s.colorBrightness);
@@ -935,6 +947,7 @@ void vector_display::EndPass(GLuint previous) {
 
   // Glow: downsample to a third, then blur again pass after pass.
   if (haveGlow && m_glowPasses > 0) {
+    PROFILE_BLOCK("vector_display::Glow");
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glBlendEquation(GL_FUNC_ADD);

@@ -80,7 +80,8 @@ struct vector_display : public VectorGeometry {
   static GLuint PointTexture();
 
   // Draws the frame's geometry with the decay of `history` (null: the
-  // display's own) and empties the arrays.
+  // display's own) and empties the arrays, also when it cannot draw (not
+  // set up, sizeless, no camera).
   void Flush(VectorHistory* history = nullptr);
   // Glow capture: binds and clears the pass framebuffer; returns the
   // framebuffer bound before.

@@ -531,13 +531,14 @@ VectorFont* FindOrLoadFont(VectorFontList& list, const std::string& path) {
     if (font->m_key == key) return font;
   std::vector<unsigned char> data;
   if (!DataPack::Get().LoadFileToVector(path, data)) {
-    AppLog::Get().AddLog("[VectorFont] Font not found: %s\n", path.c_str());
+    if (list.m_reportedMisses.insert(key).second) AppLog::Get().AddLog("[VectorFont] Font not found: %s\n", path.c_str());
     return nullptr;
   }
   FontTables tables;
   std::unique_ptr<stbtt_fontinfo> info = ParseFont(data, tables);
   if (!info) {
-    AppLog::Get().AddLog("[VectorFont] Not a usable TrueType font: %s\n", path.c_str());
+    if (list.m_reportedMisses.insert(key).second)
+      AppLog::Get().AddLog("[VectorFont] Not a usable TrueType font: %s\n", path.c_str());
     return nullptr;
   }
   return AddFont(list, path, std::move(info), std::move(data));

@@ -11,6 +11,7 @@
 // thread only; the list is not guarded.
 #pragma once
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -75,13 +76,16 @@ class VectorFontList {
   VectorFontList& operator=(const VectorFontList&) = delete;
 
   std::vector<VectorFont*> m_fonts;
+  // Keys of files found missing or unusable, each logged once: callers look
+  // such a font up again every frame.
+  std::set<std::string> m_reportedMisses;
 };
 
 // The process-wide list, made on first use with the built-in "Simplex".
 VectorFontList& GetFontCache();
 // The font of `path`: the entry with the same key, else the file read from
 // the pack and parsed; null (logged) when the file is missing or is not a
-// usable TrueType font.
+// usable TrueType font (logged the first time for each key).
 VectorFont* FindOrLoadFont(VectorFontList& list, const std::string& path);
 // Appends a TrueType font under the key of `path`.
 VectorFont* AddFont(VectorFontList& list, const std::string& path, std::unique_ptr<stbtt_fontinfo> info,

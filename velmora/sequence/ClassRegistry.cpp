@@ -15,7 +15,9 @@
 #include "effects/fxMorph.h"
 #include "effects/fxMusic.h"
 #include "effects/fxParticleEmitter.h"
+#include "effects/fxReference.h"
 #include "effects/fxSVG.h"
+#include "effects/fxSequence.h"
 #include "effects/fxShader.h"
 #include "effects/fxText.h"
 #include "effects/fxTextStash.h"
@@ -47,9 +49,11 @@ ClassDesc* CameraReferenceWithCameraName() {
 // The engine classes in their fixed registry order.
 void BuildClassRegistry(ClassRegistry& registry) {
   RegisterClassDesc(registry, fxBase::RegisterAttributes());
+  RegisterClassDesc(registry, fxSequence::RegisterAttributes());
   RegisterClassDesc(registry, fxDemoGlobalParams::RegisterAttributes());
   RegisterClassDesc(registry, fxMusic::RegisterAttributes());
   RegisterClassDesc(registry, fxMusicReference::RegisterAttributes());
+  RegisterClassDesc(registry, fxReference::RegisterAttributes());
   RegisterClassDesc(registry, fxBasicShader2d::GetClassDesc());
   RegisterClassDesc(registry, fxBasicShader3d::GetClassDesc());
   RegisterClassDesc(registry, fxBufferDisplay::RegisterAttributes());

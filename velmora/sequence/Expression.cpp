@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <limits>
 #include <memory>
@@ -23,10 +24,17 @@ namespace {
 // ---------------------------------------------------------------------------
 
 enum Op : uint8_t {
-  // Stack and control.
-  OpPushK, OpPushV, OpJump, OpJumpIfFalse,
-  // Binary operations with a constant operand fused in: x op k and k op x.
+  // Accumulator, spill stack and control.
+  OpLoadK, OpLoadV, OpPush, OpJump, OpJumpIfFalse,
+  // Arithmetic with a constant or a variable operand fused in: acc op k,
+  // k op acc, acc op v, v op acc.
   OpAddK, OpSubK, OpKSub, OpMulK, OpDivK, OpKDiv, OpPowK,
+  OpAddV, OpSubV, OpVSub, OpMulV, OpDivV, OpVDiv,
+  // Frequent pairs as one step: acc * k + k2, v * k2, acc * acc (x^2),
+  // clamp(k, acc, k2).
+  OpMulAddK, OpLoadVMulK, OpSquare, OpClampK,
+  // Any other binary operation (in `sub`) with a constant or variable operand.
+  OpBinK, OpKBin, OpBinV, OpVBin,
   // Operators.
   OpAdd, OpSub, OpMul, OpDiv, OpMod, OpPow,
   OpEq, OpNe, OpLt, OpLe, OpGt, OpGe,
@@ -103,6 +111,7 @@ std::string Lower(std::string_view s) {
 }
 
 constexpr float kPi = 3.14159265358979323846f;
+constexpr float kEpsilon = 0.000001f;
 
 inline bool Truth(float v) { return v != 0.0f; }  // NaN counts as true
 inline float Bool(bool b) { return b ? 1.0f : 0.0f; }
@@ -112,6 +121,17 @@ bool NearlyEqual(float a, float b) {
   if (a == b) return true;
   const float scale = std::max(1.0f, std::max(std::fabs(a), std::fabs(b)));
   return std::fabs(a - b) <= scale * 1e-6f;
+}
+
+// The n-th root for a whole degree n (the degree is truncated): an odd root
+// of a negative number is negative, root(-8, 3) = -2; an even one, or a
+// negative degree, has none.
+float Root(float v, float degree) {
+  if (!(degree >= 0.0f)) return std::numeric_limits<float>::quiet_NaN();
+  const float n = std::trunc(degree);
+  if (v >= 0.0f) return std::pow(v, 1.0f / n);
+  if (std::fmod(n, 2.0f) == 0.0f) return std::numeric_limits<float>::quiet_NaN();
+  return -std::pow(-v, 1.0f / n);
 }
 
 // The float semantics of every value operation, used both by the evaluator
@@ -178,7 +198,7 @@ float ApplyOp(Op op, const float* a, int n) {
     case OpAtan2: return std::atan2(a[0], a[1]);
     case OpHypot: return std::hypot(a[0], a[1]);
     case OpLogn: return std::log(a[0]) / std::log(a[1]);
-    case OpRoot: return std::pow(a[0], 1.0f / a[1]);
+    case OpRoot: return Root(a[0], a[1]);
     case OpRoundn: {
       const float scale = std::pow(10.0f, std::trunc(a[1]));
       return std::round(a[0] * scale) / scale;
@@ -322,16 +342,16 @@ bool Lex(std::string_view s, std::vector<Token>& out, std::string& error) {
         return false;
       }
     }
-    // Implicit multiplication: 2x, 2(x+1), (a)(b), (a)2, (a)b, x 2.
+    // Implicit multiplication: 2x, 2(x+1), (a)(b), (a)2, (a)b, x 2, and a
+    // name that is no function before a bracket, a(x+1) and x (2).
     if (!out.empty()) {
       const Token& p = out.back();
       const bool leftIsValue =
           p.kind == TokNumber || p.kind == TokClose ||
-          (p.kind == TokName && !IsReserved(p.text) && t.kind == TokNumber);
+          (p.kind == TokName && !IsReserved(p.text) && (t.kind == TokNumber || t.kind == TokOpen));
       const bool rightStartsValue = (t.kind == TokNumber && p.kind != TokNumber) ||
                                     t.kind == TokOpen || NameCanFollowValue(t);
-      if (leftIsValue && rightStartsValue && !(p.kind == TokName && t.kind == TokOpen))
-        out.push_back(Token{TokOperator, "*", 0.0f, t.pos});
+      if (leftIsValue && rightStartsValue) out.push_back(Token{TokOperator, "*", 0.0f, t.pos});
     }
     out.push_back(std::move(t));
   }
@@ -355,7 +375,7 @@ struct Node {
 using NodePtr = std::unique_ptr<Node>;
 
 NodePtr MakeConst(float k) {
-  NodePtr n(new Node{Node::Const, OpPushK, k, nullptr, {}});
+  NodePtr n(new Node{Node::Const, OpLoadK, k, nullptr, {}});
   return n;
 }
 
@@ -373,7 +393,7 @@ NodePtr MakeOp(Op op, std::vector<NodePtr> args) {
 
 NodePtr MakeSelect(NodePtr c, NodePtr a, NodePtr b) {
   if (c->kind == Node::Const) return Truth(c->k) ? std::move(a) : std::move(b);
-  NodePtr n(new Node{Node::Select, OpPushK, 0.0f, nullptr, {}});
+  NodePtr n(new Node{Node::Select, OpLoadK, 0.0f, nullptr, {}});
   n->args.push_back(std::move(c));
   n->args.push_back(std::move(a));
   n->args.push_back(std::move(b));
@@ -580,16 +600,14 @@ class Parser {
     if (name == "if") return Call(nullptr);
     if (const FunctionInfo* f = FindFunction(name)) return Call(f);
     if (IsWord(name)) return Fail("unexpected '" + name + "'");
-    if (Peek().kind == TokOpen && Peek().text == "(")
-      return Fail("unknown function '" + name + "'");
     if (!_table) {
       _collected->push_back(name);
-      return NodePtr(new Node{Node::Var, OpPushV, 0.0f, &_collectDummy, {}});
+      return NodePtr(new Node{Node::Var, OpLoadV, 0.0f, &_collectDummy, {}});
     }
     const ExprSymbolTable::Symbol* s = _table->Find(name);
     if (!s) return Fail("unknown symbol '" + name + "'");
     if (!s->address) return MakeConst(s->constant);
-    return NodePtr(new Node{Node::Var, OpPushV, 0.0f, s->address, {}});
+    return NodePtr(new Node{Node::Var, OpLoadV, 0.0f, s->address, {}});
   }
 
   // f(a, b, ...); f null for if(c, a, b).
@@ -634,94 +652,175 @@ class Parser {
 
 using Instr = Expression::Instr;
 
-// A binary operation with a constant operand becomes one instruction.
-bool FusedOp(Op op, bool constOnRight, Op& fused) {
+bool IsLeaf(const Node& n) { return n.kind == Node::Const || n.kind == Node::Var; }
+
+// The one-step form of `acc op k` (right) or `k op acc` (left); OpBinK /
+// OpKBin for the operations without their own.
+Op ConstantForm(Op op, bool right) {
   switch (op) {
-    case OpAdd: fused = OpAddK; return true;
-    case OpMul: fused = OpMulK; return true;
-    case OpSub: fused = constOnRight ? OpSubK : OpKSub; return true;
-    case OpDiv: fused = constOnRight ? OpDivK : OpKDiv; return true;
-    case OpPow: if (constOnRight) { fused = OpPowK; return true; } return false;
-    default: return false;
+    case OpAdd: return OpAddK;
+    case OpMul: return OpMulK;
+    case OpSub: return right ? OpSubK : OpKSub;
+    case OpDiv: return right ? OpDivK : OpKDiv;
+    case OpPow: return right ? OpPowK : OpKBin;
+    default: return right ? OpBinK : OpKBin;
   }
 }
 
+// The same with a variable operand.
+Op VariableForm(Op op, bool right) {
+  switch (op) {
+    case OpAdd: return OpAddV;
+    case OpMul: return OpMulV;
+    case OpSub: return right ? OpSubV : OpVSub;
+    case OpDiv: return right ? OpDivV : OpVDiv;
+    default: return right ? OpBinV : OpVBin;
+  }
+}
+
+// Tree to program for an accumulator machine: every node leaves its value
+// in the accumulator; a compound left operand waits on the spill stack
+// while its right operand is computed. Leaves fold into the instruction
+// that uses them, and frequent pairs fuse, so a driver formula is a few
+// steps with its value kept in a register.
 class Emitter {
  public:
   explicit Emitter(std::vector<Instr>& program) : _program(program) {}
 
-  // Returns the deepest stack the program reaches.
+  // Returns the deepest the spill stack gets.
   int EmitRoot(const Node& n) {
     Emit(n);
     return _maxDepth;
   }
 
  private:
-  void Push(Instr in, int stackChange) {
-    _program.push_back(in);
-    _depth += stackChange;
-    _maxDepth = std::max(_maxDepth, _depth);
+  static Instr Make(Op op) {
+    Instr in{};
+    in.op = op;
+    return in;
   }
 
-  static Instr Make(Op op) { return Instr{op, 0, {0.0f}}; }
+  void Append(Instr in) { _program.push_back(in); }
+
+  // Fuses `in` into the previous step where a pair has a one-step form,
+  // unless a jump lands between the two.
+  void AppendFusing(Instr in) {
+    Instr* last = _program.empty() || _program.size() == _jumpTarget ? nullptr : &_program.back();
+    if (last && last->op == OpMulK && in.op == OpAddK) {
+      last->op = OpMulAddK;
+      last->k2 = in.k;
+      return;
+    }
+    if (last && last->op == OpLoadV && in.op == OpMulK) {
+      last->op = OpLoadVMulK;
+      last->k2 = in.k;
+      return;
+    }
+    Append(in);
+  }
+
+  void PushAccumulator() {
+    Append(Make(OpPush));
+    _maxDepth = std::max(_maxDepth, ++_depth);
+  }
+
+  void PatchJumpHere(size_t at) {
+    _program[at].jump = static_cast<int32_t>(_program.size() - at);
+    _jumpTarget = _program.size();
+  }
 
   void Emit(const Node& n) {
     switch (n.kind) {
       case Node::Const: {
-        Instr in = Make(OpPushK);
+        Instr in = Make(OpLoadK);
         in.k = n.k;
-        Push(in, 1);
+        Append(in);
         return;
       }
       case Node::Var: {
-        Instr in = Make(OpPushV);
+        Instr in = Make(OpLoadV);
         in.p = n.p;
-        Push(in, 1);
+        Append(in);
         return;
       }
       case Node::Select: {
         Emit(*n.args[0]);
         const size_t branch = _program.size();
-        Push(Make(OpJumpIfFalse), -1);
+        Append(Make(OpJumpIfFalse));
         Emit(*n.args[1]);
         const size_t jump = _program.size();
-        Push(Make(OpJump), 0);
-        _depth -= 1;  // the else branch starts from the same depth as the then branch
-        _program[branch].jump = static_cast<int32_t>(_program.size() - branch);
+        Append(Make(OpJump));
+        PatchJumpHere(branch);
         Emit(*n.args[2]);
-        _program[jump].jump = static_cast<int32_t>(_program.size() - jump);
+        PatchJumpHere(jump);
         return;
       }
       case Node::Operation:
         break;
     }
-    if (n.args.size() == 2) {
-      const Node* a = n.args[0].get();
-      const Node* b = n.args[1].get();
-      Op fused;
-      if (a->kind == Node::Const && IsCommutative(n.op)) std::swap(a, b);
-      if (b->kind == Node::Const && FusedOp(n.op, true, fused)) {
-        Emit(*a);
-        Instr in = Make(fused);
-        in.k = b->k;
-        Push(in, 0);
-        return;
-      }
-      if (a->kind == Node::Const && FusedOp(n.op, false, fused)) {
-        Emit(*b);
-        Instr in = Make(fused);
-        in.k = a->k;
-        Push(in, 0);
-        return;
-      }
+    if (n.args.size() == 2) return EmitBinary(n.op, *n.args[0], *n.args[1]);
+    if (n.op == OpClamp && n.args[0]->kind == Node::Const && n.args[2]->kind == Node::Const) {
+      Emit(*n.args[1]);
+      Instr in = Make(OpClampK);
+      in.k = n.args[0]->k;
+      in.k2 = n.args[2]->k;
+      Append(in);
+      return;
     }
-    for (const NodePtr& a : n.args) Emit(*a);
+    // Every argument but the last waits on the stack; the last stays in the
+    // accumulator.
+    const size_t count = n.args.size();
+    for (size_t i = 0; i + 1 < count; ++i) {
+      Emit(*n.args[i]);
+      PushAccumulator();
+    }
+    Emit(*n.args[count - 1]);
     Instr in = Make(n.op);
-    in.count = static_cast<uint8_t>(n.args.size());
-    Push(in, 1 - static_cast<int>(n.args.size()));
+    in.count = static_cast<uint8_t>(count);
+    Append(in);
+    _depth -= static_cast<int>(count) - 1;
+  }
+
+  void EmitBinary(Op op, const Node& left, const Node& right) {
+    const Node* a = &left;
+    const Node* b = &right;
+    // A leaf goes right where the order does not matter: x*3 for 3*x.
+    if (IsLeaf(*a) && (!IsLeaf(*b) || a->kind == Node::Const) && IsCommutative(op)) std::swap(a, b);
+    if (IsLeaf(*b)) {
+      Emit(*a);
+      EmitWithLeaf(op, *b, true);
+    } else if (IsLeaf(*a)) {
+      Emit(*b);
+      EmitWithLeaf(op, *a, false);
+    } else {
+      Emit(*a);
+      PushAccumulator();
+      Emit(*b);
+      Instr in = Make(op);
+      in.count = 2;
+      Append(in);
+      --_depth;
+    }
+  }
+
+  // acc op leaf (right) or leaf op acc (left) as one step.
+  void EmitWithLeaf(Op op, const Node& leaf, bool right) {
+    Instr in;
+    if (leaf.kind == Node::Const) {
+      // x^2 multiplies, as the formula library does for small whole powers.
+      if (op == OpPow && right && leaf.k == 2.0f) return Append(Make(OpSquare));
+      in = Make(ConstantForm(op, right));
+      in.k = leaf.k;
+    } else {
+      in = Make(VariableForm(op, right));
+      in.p = leaf.p;
+    }
+    in.sub = op;
+    AppendFusing(in);
   }
 
   std::vector<Instr>& _program;
+  size_t _jumpTarget = SIZE_MAX;  // where the last patched jump lands
   int _depth = 0;
   int _maxDepth = 0;
 };
@@ -752,9 +851,10 @@ bool Parse(std::string_view text, const ExprSymbolTable* table,
 Expression::Expression() { Release(); }
 
 void Expression::Release() {
-  // The null program: one constant NaN, what an expression that never
+  // The null program: the constant NaN, what an expression that never
   // compiled answers.
-  Instr nan{OpPushK, 0, {0.0f}};
+  Instr nan{};
+  nan.op = OpLoadK;
   nan.k = std::numeric_limits<float>::quiet_NaN();
   _program.assign(1, nan);
   _stack.assign(1, 0.0f);
@@ -773,49 +873,68 @@ bool Expression::Compile(std::string_view text, const ExprSymbolTable& table) {
   std::vector<Instr> program;
   const int depth = Emitter(program).EmitRoot(*root);
   _program = std::move(program);
-  _stack.assign(static_cast<size_t>(depth), 0.0f);
+  // One slot more: an n-ary step lays its last argument beside the others.
+  _stack.assign(static_cast<size_t>(depth) + 1, 0.0f);
   _valid = true;
   return true;
 }
 
 float Expression::Value() const {
-  float* const base = _stack.data();
-  float* sp = base;
+  float* sp = _stack.data();
+  float acc = 0.0f;
   const Instr* const code = _program.data();
   const Instr* const end = code + _program.size();
   for (const Instr* in = code; in < end; ++in) {
     switch (in->op) {
-      case OpPushK: *sp++ = in->k; break;
-      case OpPushV: *sp++ = *in->p; break;
-      case OpAddK: sp[-1] += in->k; break;
-      case OpSubK: sp[-1] -= in->k; break;
-      case OpKSub: sp[-1] = in->k - sp[-1]; break;
-      case OpMulK: sp[-1] *= in->k; break;
-      case OpDivK: sp[-1] /= in->k; break;
-      case OpKDiv: sp[-1] = in->k / sp[-1]; break;
-      case OpPowK: sp[-1] = std::pow(sp[-1], in->k); break;
-      case OpAdd: --sp; sp[-1] += *sp; break;
-      case OpSub: --sp; sp[-1] -= *sp; break;
-      case OpMul: --sp; sp[-1] *= *sp; break;
-      case OpDiv: --sp; sp[-1] /= *sp; break;
-      case OpNeg: sp[-1] = -sp[-1]; break;
-      case OpSin: sp[-1] = std::sin(sp[-1]); break;
-      case OpCos: sp[-1] = std::cos(sp[-1]); break;
+      case OpLoadK: acc = in->k; break;
+      case OpLoadV: acc = *in->p; break;
+      case OpPush: *sp++ = acc; break;
+      case OpAddK: acc += in->k; break;
+      case OpSubK: acc -= in->k; break;
+      case OpKSub: acc = in->k - acc; break;
+      case OpMulK: acc *= in->k; break;
+      case OpDivK: acc /= in->k; break;
+      case OpKDiv: acc = in->k / acc; break;
+      case OpPowK: acc = std::pow(acc, in->k); break;
+      case OpAddV: acc += *in->p; break;
+      case OpSubV: acc -= *in->p; break;
+      case OpVSub: acc = *in->p - acc; break;
+      case OpMulV: acc *= *in->p; break;
+      case OpDivV: acc /= *in->p; break;
+      case OpVDiv: acc = *in->p / acc; break;
+      case OpMulAddK: acc = acc * in->k + in->k2; break;
+      case OpLoadVMulK: acc = *in->p * in->k2; break;
+      case OpSquare: acc *= acc; break;
+      case OpClampK: acc = acc < in->k ? in->k : (acc > in->k2 ? in->k2 : acc); break;
+      case OpBinK: case OpKBin: case OpBinV: case OpVBin: {
+        const float leaf = in->op == OpBinK || in->op == OpKBin ? in->k : *in->p;
+        const bool right = in->op == OpBinK || in->op == OpBinV;
+        const float a[2] = {right ? acc : leaf, right ? leaf : acc};
+        acc = ApplyOp(static_cast<Op>(in->sub), a, 2);
+        break;
+      }
+      case OpAdd: acc = *--sp + acc; break;
+      case OpSub: acc = *--sp - acc; break;
+      case OpMul: acc = *--sp * acc; break;
+      case OpDiv: acc = *--sp / acc; break;
+      case OpNeg: acc = -acc; break;
+      case OpSin: acc = std::sin(acc); break;
+      case OpCos: acc = std::cos(acc); break;
       case OpJump: in += in->jump - 1; break;
       case OpJumpIfFalse:
-        --sp;
-        if (!Truth(*sp)) in += in->jump - 1;
+        if (!Truth(acc)) in += in->jump - 1;
         break;
       default: {
+        // n arguments: n - 1 on the stack, the last in the accumulator.
         const int n = in->count;
-        sp -= n;
-        *sp = ApplyOp(static_cast<Op>(in->op), sp, n);
-        ++sp;
+        sp -= n - 1;
+        sp[n - 1] = acc;
+        acc = ApplyOp(static_cast<Op>(in->op), sp, n);
         break;
       }
     }
   }
-  return base[0];
+  return acc;
 }
 
 // ---------------------------------------------------------------------------
@@ -845,7 +964,9 @@ bool ExprSymbolTable::AddConstant(std::string_view name, float value) {
 
 bool ExprSymbolTable::AddConstants() {
   const bool pi = AddConstant("pi", kPi);
-  const bool epsilon = AddConstant("epsilon", std::numeric_limits<float>::epsilon());
+  // The productions' formulas were written against an epsilon of 1e-6, not
+  // the float type's 1.19e-7.
+  const bool epsilon = AddConstant("epsilon", kEpsilon);
   return pi && epsilon && AddConstant("inf", std::numeric_limits<float>::infinity());
 }
 

@@ -2,12 +2,13 @@
 // drivers carry (sin(x*3)*0.5+0.5). The dialect is the one the productions
 // were written in: 32-bit float arithmetic, case-insensitive names, '^' right
 // associative, '=' as equality beside == != <> < <= > >=, the word operators
-// and/or/not/xor/nand/nor/xnor, implicit multiplication (2x, 2(x+1), (a)(b)),
-// if(c,a,b) and c?a:b, the usual functions and the constants pi, epsilon and
-// inf.
-// A formula compiles into a flat postfix program (constants folded, constant
-// operands fused into the instruction that uses them) run on a small value
-// stack, so an evaluation is a handful of switch steps.
+// and/or/not/xor/nand/nor/xnor, implicit multiplication (2x, 2(x+1), (a)(b),
+// a(x+1) for a name that is no function), if(c,a,b) and c?a:b, the usual
+// functions and the constants pi, epsilon (1e-6) and inf.
+// A formula compiles into a flat program for an accumulator machine
+// (constants folded, constant and variable operands fused into the step that
+// uses them, frequent pairs of steps fused), so an evaluation is a handful of
+// switch steps with the value in a register.
 // Variables are bound by address: the symbol table holds pointers to floats
 // owned by the caller, which must outlive every program compiled against it.
 // No GL, no files; main thread only (the value stack is per expression).
@@ -59,7 +60,9 @@ class Expression {
   // in the implementation can build it.
   struct Instr {
     uint8_t op;
-    uint8_t count;  // arguments taken from the stack
+    uint8_t count;  // arguments of a generic step: count - 1 on the stack, the last in the accumulator
+    uint8_t sub;    // the operation of a generic step with a leaf operand
+    float k2;       // second constant of a fused step
     union {
       float k;         // constant operand
       const float* p;  // bound variable

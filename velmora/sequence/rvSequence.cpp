@@ -97,15 +97,21 @@ void rvSequence::LoadItems(const Json::Value& root, bool init) {
 
 int rvSequence::AppendItem(fxBase* fx) {
   m_items.push_back(fx);
-  int frameMax = 0;
-  for (const fxBase* item : m_items) frameMax = std::max(frameMax, item->m_end);
-  m_frameMax = frameMax;
+  UpdateFrameMax();
   if (m_loopEnd == 0) m_loopEnd = m_frameMax;
   fx->m_owner = this;
   return static_cast<int>(m_items.size()) - 1;
 }
 
+void rvSequence::UpdateFrameMax() {
+  int frameMax = 0;
+  for (const fxBase* item : m_items) frameMax = std::max(frameMax, item->m_end);
+  m_frameMax = frameMax;
+}
+
 void rvSequence::Clear() {
+  // The curve view lets go first: it must never hold a deleted effect.
+  m_curveEdit.m_currentItem = nullptr;
   for (fxBase* fx : m_items) {
     fx->SetState(StateNone);
     delete fx;
@@ -146,11 +152,21 @@ void rvSequence::Update(float dt) {
 
   const int end = m_loop ? m_loopEnd : m_frameMax;
   if (m_playing && FrameToSeconds(end) < m_time) {
-    m_playing = false;
-    for (size_t i = 0; i < m_items.size(); ++i) m_items[i]->SetState(StateInitialized);
+    StopPlaying();
     m_time = FrameToSeconds(end);
     if (m_loop) RestartAtLoopStart();
   }
+}
+
+void rvSequence::StartPlaying() {
+  m_time = m_loop ? FrameToSeconds(m_loopStart) : 0.0f;
+  m_playing = true;
+  for (size_t i = 0; i < m_items.size(); ++i) m_items[i]->SetState(StatePrepared);
+}
+
+void rvSequence::StopPlaying() {
+  m_playing = false;
+  for (size_t i = 0; i < m_items.size(); ++i) m_items[i]->SetState(StateInitialized);
 }
 
 void rvSequence::RestartAtLoopStart() {

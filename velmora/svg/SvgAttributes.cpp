@@ -728,8 +728,10 @@ SvgGradient* SvgParser::CreateGradient(const char* id, const float* localBounds,
     const float cx = frameCoord(data->coords[0], ox, sw);
     const float cy = frameCoord(data->coords[1], oy, sh);
     const float r = frameCoord(data->coords[2], 0.0f, sl);
-    const float fx = frameCoord(data->coords[3], ox, sw);
-    const float fy = frameCoord(data->coords[4], oy, sh);
+    // The focal point converts as written: its default, 0 in user units,
+    // stays 0 whatever the box (a fraction of the box would move it there).
+    const float fx = ConvertToPixels(data->coords[3], ox, sw);
+    const float fy = ConvertToPixels(data->coords[4], oy, sh);
     grad->xform[0] = r;
     grad->xform[1] = 0.0f;
     grad->xform[2] = 0.0f;

@@ -1,5 +1,6 @@
 // Tunnel in the Shadertoy form: mainImage, iTime and iResolution come from
 // the generated header.
+#include "shader/lib/common.glsl"
 #include "shader/lib/noise.glsl"
 
 void mainImage( out vec4 fragColor, in vec2 fragCoord )

@@ -1,7 +1,6 @@
-// Helpers shared by the production's shaders. Guarded, so a stage may
-// include it directly and through another include.
-#ifndef VELMORA_COMMON
-#define VELMORA_COMMON
+// Helpers shared by the production's shaders. Included by the stages
+// themselves, ahead of any other library that uses it: an included file's
+// own includes are not expanded.
 
 const float PI = 3.14159265;
 const float TAU = 6.28318531;
@@ -18,5 +17,3 @@ mat2 Rotate2D(float angle)
   float s = sin(angle);
   return mat2(c, -s, s, c);
 }
-
-#endif

@@ -1,7 +1,5 @@
 // Value noise on a hashed lattice, smooth and cheap enough for llvmpipe.
-#include "shader/lib/common.glsl"
-#ifndef VELMORA_NOISE
-#define VELMORA_NOISE
+// Uses Rotate2D: the stage includes shader/lib/common.glsl before this file.
 
 float Hash21(vec2 p)
 {
@@ -35,5 +33,3 @@ float Fbm(vec2 p)
   }
   return sum;
 }
-
-#endif
