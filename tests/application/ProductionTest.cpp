@@ -204,7 +204,7 @@ bool CopyTimecodedPack(const TempDir& dir) {
 PlayerOptions FixedStepOptions(const PrivateScreen& screen) {
   PlayerOptions options;
   options.env = {"DISPLAY=" + screen.Display(), "VELMORA_FIXED_STEP=1", "SDL_AUDIODRIVER=dummy"};
-  options.timeoutSeconds = 480.0;
+  options.timeoutSeconds = 840.0;
   return options;
 }
 
@@ -227,7 +227,7 @@ std::vector<Shot> ShootUntil(const PrivateScreen& screen, const std::function<bo
     if (!shot.rgb.empty()) shots.push_back(std::move(shot));
     if (finished) break;
     if (seenFrame && now - lastFrame > std::chrono::seconds(3)) break;  // the player has ended
-    if (now - start > std::chrono::seconds(420)) break;
+    if (now - start > std::chrono::seconds(780)) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(50));  // leave the player most of the machine
   }
   return shots;
@@ -458,6 +458,12 @@ TEST(Production, FramesAtFixedStepsShowEachScene) {
        [](const Shot& s) {
          const Region all = Measure(s, 0.0, 0.0, 1.0, 1.0);
          EXPECT_GT(all.darkShare, 0.6) << "glowing outlines on a dark ground";
+         EXPECT_GT(all.colouredShare, 0.01) << "glowing outlines on a dark ground";
+       }},
+      {"3d scene", 60 * 60, 69 * 60,
+       [](const Shot& s) {
+         const Region all = Measure(s, 0.0, 0.0, 1.0, 1.0);
+         EXPECT_GT(all.darkShare, 0.3) << "glowing outlines on a dark ground";
          EXPECT_GT(all.colouredShare, 0.01) << "glowing outlines on a dark ground";
        }},
       {"images and particles", 72 * 60, 79 * 60,

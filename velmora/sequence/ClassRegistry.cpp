@@ -11,9 +11,11 @@
 #include "effects/fxBuffer.h"
 #include "effects/fxCamera.h"
 #include "effects/fxDemoGlobalParams.h"
+#include "effects/fxGLTFLoader.h"
 #include "effects/fxImage.h"
 #include "effects/fxMorph.h"
 #include "effects/fxMusic.h"
+#include "effects/fxObjLoader.h"
 #include "effects/fxParticleEmitter.h"
 #include "effects/fxReference.h"
 #include "effects/fxSVG.h"
@@ -72,6 +74,8 @@ void BuildClassRegistry(ClassRegistry& registry) {
   RegisterClassDesc(registry, fxTextStash::RegisterAttributes());
   RegisterClassDesc(registry, fxSVG::RegisterAttributes());
   RegisterClassDesc(registry, fxParticleEmitter::RegisterAttributes());
+  RegisterClassDesc(registry, fxObjLoader::RegisterAttributes());
+  RegisterClassDesc(registry, fxGLTFLoader::RegisterAttributes());
 }
 
 void RegisterClassDesc(ClassRegistry& registry, ClassDesc* desc) {
