@@ -3,7 +3,9 @@
 // values the program uploads for them (GL).
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
+#include <string>
 
 #include <glm/gtc/matrix_transform.hpp>
 
@@ -249,6 +251,43 @@ TEST(UniformAnnotationsTest, IntAndBoolAttributesStoreIntegers) {
   EXPECT_EQ(on->m_type, AttrBool);
   EXPECT_TRUE(on->Value<bool>(&p));
   EXPECT_EQ(on->m_range, nullptr);
+}
+
+TEST(UniformAnnotationsTest, IntRangesAndDefaultsBeyondTheIntRangeSaturate) {
+  const struct {
+    const char* line;
+    int min, max, value;
+  } cases[] = {
+      {"uniform int n; // |ATTR=N|MIN=0|MAX=1e30|", 0, INT_MAX, 0},
+      {"uniform int n; // |ATTR=N|MIN=-1e30|MAX=5|", INT_MIN, 5, 0},
+      {"uniform int n; // |ATTR=N|MIN=nan|MAX=inf|", 0, INT_MAX, 0},
+      {"uniform int n; // |ATTR=N|MIN=2147483520|MAX=-2147483648|", INT_MIN, 2147483520, 0},
+      {"uniform int n; // |ATTR=N|MIN=1|MAX=2|99999999999", 1, 2, INT_MAX},
+      {"uniform int n; // |ATTR=N|MIN=1|MAX=2|-99999999999", 1, 2, INT_MIN},
+  };
+  for (const auto& c : cases) {
+    AnnotatedProgram p;
+    ASSERT_EQ(ParseOne(p, c.line), 0) << c.line;
+    AttributeDesc* n = p.desc.FindAttribute("N");
+    ASSERT_NE(n, nullptr) << c.line;
+    ASSERT_NE(n->m_range, nullptr) << c.line;
+    EXPECT_EQ(n->m_range->min.i, c.min) << c.line;
+    EXPECT_EQ(n->m_range->max.i, c.max) << c.line;
+    EXPECT_EQ(n->Value<int>(&p), c.value) << c.line;
+  }
+}
+
+// The shader of the hostile set whose int range once converted 1e30 to int.
+TEST(UniformAnnotationsTest, HostileIntRangeShaderGetsASaturatedRange) {
+  const std::string text = ReadTextFile(std::string(VELMORA_TESTDATA_DIR) + "/hostile/shader-int-range-float-to-int.glsl");
+  ASSERT_NE(text.find("MAX=1e30"), std::string::npos);
+  AnnotatedProgram p;
+  ASSERT_EQ(ParseOne(p, text), 0);
+  AttributeDesc* count = p.desc.FindAttribute("Count");
+  ASSERT_NE(count, nullptr);
+  ASSERT_NE(count->m_range, nullptr);
+  EXPECT_EQ(count->m_range->min.i, 0);
+  EXPECT_EQ(count->m_range->max.i, INT_MAX);
 }
 
 TEST(UniformAnnotationsTest, ArraysGetASizeChildOverTheirCountWord) {

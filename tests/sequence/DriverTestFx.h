@@ -10,19 +10,18 @@ class DriverTestFx : public fxBase {
  public:
   // Built once per process; a class description lives as long as the process.
   static ClassDesc* Desc() {
-    static ClassDesc* desc = [] {
-      ClassDesc* d = new ClassDesc("DriverTestFx", nullptr, nullptr);
-      d->AddAttribute(AttrFloat, "Value", RV_OFFSETOF(DriverTestFx, value));
-      d->AddAttribute(AttrFloat, "Ranged", RV_OFFSETOF(DriverTestFx, ranged))->SetRange(-2.0f, 3.0f);
-      d->AddAttribute(AttrInt, "Count", RV_OFFSETOF(DriverTestFx, count));
-      d->AddAttribute(AttrFrame, "Frame", RV_OFFSETOF(DriverTestFx, frame));
-      d->AddAttribute(AttrEnum, "Choice", RV_OFFSETOF(DriverTestFx, choice));
-      d->AddAttribute(AttrBool, "Flag", RV_OFFSETOF(DriverTestFx, flag));
-      d->AddAttribute(AttrString, "Text", RV_OFFSETOF(DriverTestFx, text));
-      d->AddAttribute(AttrRGBA, "Color", RV_OFFSETOF(DriverTestFx, color));
-      return d;
-    }();
-    return desc;
+    static ClassDesc desc("DriverTestFx", nullptr, nullptr);
+    if (desc.m_attributes.empty()) {
+      desc.AddAttribute(AttrFloat, "Value", RV_OFFSETOF(DriverTestFx, value));
+      desc.AddAttribute(AttrFloat, "Ranged", RV_OFFSETOF(DriverTestFx, ranged))->SetRange(-2.0f, 3.0f);
+      desc.AddAttribute(AttrInt, "Count", RV_OFFSETOF(DriverTestFx, count));
+      desc.AddAttribute(AttrFrame, "Frame", RV_OFFSETOF(DriverTestFx, frame));
+      desc.AddAttribute(AttrEnum, "Choice", RV_OFFSETOF(DriverTestFx, choice));
+      desc.AddAttribute(AttrBool, "Flag", RV_OFFSETOF(DriverTestFx, flag));
+      desc.AddAttribute(AttrString, "Text", RV_OFFSETOF(DriverTestFx, text));
+      desc.AddAttribute(AttrRGBA, "Color", RV_OFFSETOF(DriverTestFx, color));
+    }
+    return &desc;
   }
 
   DriverTestFx() : fxBase(Desc()) {}

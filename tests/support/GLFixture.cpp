@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <thread>
 
+#include "platform/LibraryResidency.h"
+
 void GLTest::SetUp() {
   // Many test processes connect to one X server at once when the suite runs
   // in parallel; a refused connection is retried for a while before the
@@ -28,6 +30,7 @@ void GLTest::SetUp() {
   m_window = glfwCreateWindow(256, 256, "velmora-test", nullptr, nullptr);
   ASSERT_NE(m_window, nullptr) << "no OpenGL 4.5 core context";
   glfwMakeContextCurrent(m_window);
+  platform::KeepLoadedLibrariesResident();
   ASSERT_NE(gladLoadGL(glfwGetProcAddress), 0) << "GL entry points did not load";
 }
 

@@ -298,3 +298,12 @@ TEST(ShapeSet, NoImageOrNoShapesGivesAnEmptySet) {
     EXPECT_EQ(set->m_image, nullptr);
   }
 }
+
+TEST(ShapeSet, AdoptingAgainWithoutClearingReplacesTheImage) {
+  auto set = SetFromText(Doc(Square("A") + Square("ENG1.1")));
+  ASSERT_EQ(set->m_objects.size(), 2u);
+  set->Adopt(ParseText(Doc(Square("B"))).release(), 1920, 1080);
+  ASSERT_EQ(set->m_objects.size(), 1u);
+  EXPECT_STREQ(set->m_objects[0]->name, "B");
+  EXPECT_TRUE(set->m_groups.empty());
+}

@@ -2,8 +2,6 @@
 # Images of the sample production, drawn with ImageMagick. Seeds are fixed
 # and PNG time chunks left out, so every build makes the same bytes.
 #   img/Shadertoy/Pebbles512.png        stony relief for the basic scenes' quad
-#   img/Shadertoy/BlueNoise1024.png     high-passed grey noise for dithering
-#   img/Shadertoy/RGBANoiseMedium256.png  four independent noise channels
 #   img/velmora/quadrants_37x21.png     red, green / blue, white quadrants (odd size)
 #   img/velmora/sky_45x29.jpg           a dusk gradient (odd size, JPEG)
 #   img/velmora/title_320x180.png       a title card behind the text
@@ -15,16 +13,6 @@ png=(-depth 8 -define png:exclude-chunks=date,time)
 
 convert -seed 7 -size 512x512 plasma:grey40-grey70 -colorspace gray -shade 120x40 -auto-level \
   +level 20%,85% -colorspace sRGB -fill '#8a7a66' -tint 60 "${png[@]}" "PNG24:$out/Shadertoy/Pebbles512.png"
-
-# White noise minus its blur keeps the high frequencies: close enough to blue
-# noise for dithering.
-convert -size 1024x1024 xc:gray50 -seed 11 +noise Random -channel G -separate +channel \
-  \( +clone -blur 0x1.2 \) -compose Mathematics -define compose:args=0,-1,1,0.5 -composite \
-  -auto-level "${png[@]}" "PNG8:$out/Shadertoy/BlueNoise1024.png"
-
-convert -size 256x256 xc:'#808080' -colorspace sRGB -seed 13 +noise Random \
-  \( -size 256x256 xc:gray50 -seed 17 +noise Random -channel G -separate +channel \) \
-  -alpha off -compose CopyOpacity -composite "${png[@]}" "PNG32:$out/Shadertoy/RGBANoiseMedium256.png"
 
 convert \( -size 19x11 xc:'#ff0000' -size 18x11 xc:'#00ff00' +append \) \
   \( -size 19x10 xc:'#0000ff' -size 18x10 xc:'#ffffff' +append \) -append \

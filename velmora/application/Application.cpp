@@ -24,6 +24,7 @@
 #include "platform/CommandLine.h"
 #include "platform/Environment.h"
 #include "platform/Keyboard.h"
+#include "platform/LibraryResidency.h"
 #include "platform/Profiler.h"
 #include "Loader/AssetPath.h"
 #include "Loader/rvLoader.h"
@@ -125,6 +126,7 @@ void Application::Init(const AppConfig& config) {
   m_aspect = 0.0f;
 
   glfwMakeContextCurrent(g_mainWindow);
+  platform::KeepLoadedLibrariesResident();
   if (!gladLoadGL(glfwGetProcAddress)) FailStartup("Failed to initialize OpenGL context\n", false);
   LogGLInfo();
 

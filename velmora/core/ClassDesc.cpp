@@ -262,9 +262,14 @@ AttributeDesc* CreateAttributeDesc(int type, const std::string& name, int offset
 ClassDesc::ClassDesc(const std::string& name, ClassDesc* parent, ClassCreateFunc create)
     : m_parent(parent), m_name(name), m_create(create) {}
 
-// Shared descriptors live until the process ends: generic code keeps pointers
-// to them (drivers, loaded references) without knowing their class.
-ClassDesc::~ClassDesc() = default;
+// Generic code keeps pointers to the descriptors (drivers, loaded references)
+// without knowing their class, so a shared description lives for the whole
+// run: the engine's are function-local statics, destroyed only as the
+// process ends. Releasing the trees then keeps leak checkers quiet about
+// what is not a leak.
+ClassDesc::~ClassDesc() {
+  for (AttributeDesc* a : m_attributes) delete a;
+}
 
 bool ClassDesc::IsShared() const { return true; }
 
@@ -294,6 +299,7 @@ InstanceClassDesc::InstanceClassDesc(const ClassDesc* from)
 // the borrowed ones belong to the shared description.
 InstanceClassDesc::~InstanceClassDesc() {
   for (size_t i = m_borrowedCount; i < m_attributes.size(); ++i) delete m_attributes[i];
+  m_attributes.clear();  // the base destructor must not release the borrowed ones
 }
 
 bool InstanceClassDesc::IsShared() const { return false; }

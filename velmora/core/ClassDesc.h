@@ -7,9 +7,11 @@
 // arrays) are trees whose leaves are addressed by their full names
 // ("Transform.Pos.x", "Color.r", "w[2]").
 //
-// Ownership: a descriptor owns its children. Shared class descriptions and
-// their attribute trees live until the process ends; an InstanceClassDesc
-// frees only the descriptors that were added to it after it was made.
+// Ownership: a descriptor owns its children, a class description its own
+// attributes. Shared class descriptions (function-local statics) and their
+// attribute trees live until the process ends and are released then; an
+// InstanceClassDesc frees only the descriptors that were added to it after
+// it was made.
 // Main thread only. Depends on nothing but the standard library.
 #pragma once
 #include <cstddef>

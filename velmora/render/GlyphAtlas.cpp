@@ -1,13 +1,14 @@
 // Glyph atlas: fonts, glyph cache, rectangle packing and text layout.
 //
 // [SECTION] Context data
-// [SECTION] Font validation
 // [SECTION] UTF-8 decoding
 // [SECTION] Atlas packing, growth and reset
 // [SECTION] Glyph cache
 // [SECTION] Layout and drawing
 // [SECTION] Public calls
 #include "render/GlyphAtlas.h"
+
+#include "render/FontCheck.h"
 
 #include <stb/stb_rect_pack.h>
 #include <stb/stb_truetype.h>
@@ -39,6 +40,7 @@ struct Font {
   std::string name;
   std::unique_ptr<char[]> data;
   stbtt_fontinfo info{};
+  FontCheck check;  // stb_truetype trusts the font: every glyph goes through it
   int ascent = 0, descent = 0, lineGap = 0;  // font units
 };
 
@@ -65,97 +67,7 @@ struct FONScontext {
   unsigned int colors[kMaxVertices];
 };
 
-//-----------------------------------------------------------------------------
-// [SECTION] Font validation
-//-----------------------------------------------------------------------------
-// stb_truetype trusts every offset it reads. Before a buffer reaches it we
-// check that the table directory and the parts of the tables it indexes
-// directly lie inside the buffer. Only glyph-outline (TrueType) fonts are
-// accepted: the CFF reader of stb_truetype is not bounded by the file size.
-
 namespace {
-
-uint16_t U16(const unsigned char* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
-uint32_t U32(const unsigned char* p) {
-  return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
-         static_cast<uint32_t>(p[2]) << 8 | p[3];
-}
-
-struct TableSpan {
-  uint64_t offset = 0, length = 0;
-  bool present = false;
-};
-
-TableSpan FindTable(const unsigned char* data, int numTables, const char* tag) {
-  for (int i = 0; i < numTables; ++i) {
-    const unsigned char* rec = data + 12 + 16 * i;
-    if (std::memcmp(rec, tag, 4) == 0) return {U32(rec + 8), U32(rec + 12), true};
-  }
-  return {};
-}
-
-bool CmapIsReadable(const unsigned char* data, const TableSpan& cmap) {
-  if (cmap.length < 4) return false;
-  const unsigned char* base = data + cmap.offset;
-  const uint64_t records = U16(base + 2);
-  if (4 + 8 * records > cmap.length) return false;
-  for (uint64_t i = 0; i < records; ++i) {
-    const uint64_t sub = U32(base + 4 + 8 * i + 4);
-    if (sub + 8 > cmap.length) return false;
-    const uint16_t format = U16(base + sub);
-    // Formats 8 and up carry a 32-bit length after a reserved word.
-    const uint64_t length = format >= 8 ? U32(base + sub + 4) : U16(base + sub + 2);
-    if (sub + length > cmap.length) return false;
-  }
-  return true;
-}
-
-bool FontIsReadable(const unsigned char* data, int size) {
-  if (!data || size < 12) return false;
-  const uint32_t version = U32(data);
-  if (version != 0x00010000u && std::memcmp(data, "true", 4) != 0) return false;
-  const int numTables = U16(data + 4);
-  if (12 + 16 * static_cast<int64_t>(numTables) > size) return false;
-  for (int i = 0; i < numTables; ++i) {
-    const unsigned char* rec = data + 12 + 16 * i;
-    if (static_cast<uint64_t>(U32(rec + 8)) + U32(rec + 12) > static_cast<uint64_t>(size)) return false;
-  }
-  const TableSpan cmap = FindTable(data, numTables, "cmap"), head = FindTable(data, numTables, "head"),
-                  hhea = FindTable(data, numTables, "hhea"), hmtx = FindTable(data, numTables, "hmtx"),
-                  maxp = FindTable(data, numTables, "maxp"), loca = FindTable(data, numTables, "loca"),
-                  glyf = FindTable(data, numTables, "glyf"), kern = FindTable(data, numTables, "kern");
-  if (!cmap.present || !head.present || !hhea.present || !hmtx.present || !maxp.present || !loca.present ||
-      !glyf.present)
-    return false;
-  if (head.length < 54 || hhea.length < 36 || maxp.length < 6) return false;
-  if (!CmapIsReadable(data, cmap)) return false;
-
-  const uint64_t numGlyphs = U16(data + maxp.offset + 4);
-  const uint64_t numLong = U16(data + hhea.offset + 34);
-  if (numGlyphs == 0 || numLong == 0) return false;
-  const uint64_t shortMetrics = numGlyphs > numLong ? numGlyphs - numLong : 0;
-  if (4 * numLong + 2 * shortMetrics > hmtx.length) return false;
-
-  const uint16_t locFormat = U16(data + head.offset + 50);
-  if (locFormat > 1) return false;
-  const uint64_t entry = locFormat ? 4 : 2;
-  if ((numGlyphs + 1) * entry > loca.length) return false;
-  for (uint64_t g = 0; g <= numGlyphs; ++g) {
-    const unsigned char* p = data + loca.offset + g * entry;
-    const uint64_t at = locFormat ? U32(p) : 2ull * U16(p);
-    if (at > glyf.length) return false;
-  }
-
-  // The kerning lookup binary-searches the first subtable's pair list.
-  if (kern.present) {
-    if (kern.length < 4) return false;
-    if (U16(data + kern.offset + 2) >= 1) {
-      if (kern.length < 18) return false;
-      if (18 + 6ull * U16(data + kern.offset + 10) > kern.length) return false;
-    }
-  }
-  return true;
-}
 
 //-----------------------------------------------------------------------------
 // [SECTION] UTF-8 decoding
@@ -303,13 +215,16 @@ const Glyph* GetGlyph(FONScontext* ctx, int fontId, int sizeTenths, float scale,
   auto found = ctx->glyphs.find(key);
   if (found != ctx->glyphs.end()) return &found->second;
 
-  const stbtt_fontinfo& info = ctx->fonts[static_cast<size_t>(fontId)].info;
-  int bx0 = 0, by0 = 0, bx1 = 0, by1 = 0;
-  stbtt_GetGlyphBitmapBox(&info, glyphIndex, scale, scale, &bx0, &by0, &bx1, &by1);
+  const Font& font = ctx->fonts[static_cast<size_t>(fontId)];
+  const stbtt_fontinfo& info = font.info;
+  // A glyph the check refuses, or whose bitmap is beyond its limits, stays
+  // blank.
+  int box[4] = {0, 0, 0, 0};
+  if (!font.check.BitmapBox(info, glyphIndex, scale, box)) box[0] = box[1] = box[2] = box[3] = 0;
   Glyph glyph;
-  glyph.xoff = bx0;
-  glyph.yoff = by0;
-  const int gw = bx1 - bx0, gh = by1 - by0;
+  glyph.xoff = box[0];
+  glyph.yoff = box[1];
+  const int gw = box[2] - box[0], gh = box[3] - box[1];
   if (gw > 0 && gh > 0) {
     const int pw = gw + 2 * kGlyphPadding, ph = gh + 2 * kGlyphPadding;
     if (pw > kGlyphAtlasMaxSize || ph > kGlyphAtlasMaxSize) return nullptr;
@@ -358,7 +273,7 @@ float WalkText(const Font& font, float scale, float x, const char* s, const char
   int previous = -1;
   while (s < end) {
     const uint32_t cp = DecodeUtf8(s, end);
-    const int glyph = stbtt_FindGlyphIndex(&font.info, static_cast<int>(cp));
+    const int glyph = font.check.FindGlyph(font.info, cp);
     if (previous >= 0) x += static_cast<float>(stbtt_GetGlyphKernAdvance(&font.info, previous, glyph)) * scale;
     visit(glyph, x);
     int advance = 0, bearing = 0;
@@ -439,15 +354,17 @@ void fonsDeleteInternal(FONScontext* ctx) {
   delete ctx;
 }
 
-int fonsAddFontMem(FONScontext* ctx, const char* name, std::unique_ptr<char[]> data, int dataSize) {
+int fonsAddFontMem(FONScontext* ctx, const char* name, std::unique_ptr<char[]> data, int dataSize,
+                   std::string* reason) {
+  std::string why;
+  if (!reason) reason = &why;
   if (!ctx) return FONS_INVALID;
-  const auto* bytes = reinterpret_cast<const unsigned char*>(data.get());
-  if (!FontIsReadable(bytes, dataSize)) return FONS_INVALID;
   // Font ids share the glyph key with the size and glyph index.
-  if (ctx->fonts.size() >= 0xFFFF) return FONS_INVALID;
+  if (ctx->fonts.size() >= 0xFFFF) return *reason = "too many fonts", FONS_INVALID;
+  const auto* bytes = reinterpret_cast<const unsigned char*>(data.get());
   Font font;
   font.name = name ? name : "";
-  if (!stbtt_InitFont(&font.info, bytes, 0)) return FONS_INVALID;
+  if (dataSize < 0 || !font.check.Open(bytes, static_cast<size_t>(dataSize), font.info, *reason)) return FONS_INVALID;
   stbtt_GetFontVMetrics(&font.info, &font.ascent, &font.descent, &font.lineGap);
   font.data = std::move(data);  // the heap block does not move: info keeps pointing into it
   ctx->fonts.push_back(std::move(font));

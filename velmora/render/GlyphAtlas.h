@@ -17,6 +17,7 @@
 // largest size is emptied and refilled with the glyphs drawn from then on.
 #pragma once
 #include <memory>
+#include <string>
 
 enum FONSflags {
   FONS_ZERO_TOPLEFT = 1,     // y grows downwards from the top-left corner
@@ -82,8 +83,9 @@ void fonsDeleteInternal(FONScontext* ctx);
 // Adds a font from a whole TrueType/OpenType file. The context takes the
 // buffer in every case and keeps it while the font lives. Returns the font
 // id, or FONS_INVALID when the bytes are not a font stb_truetype can read
-// safely (table directory and required tables inside the buffer).
-int fonsAddFontMem(FONScontext* ctx, const char* name, std::unique_ptr<char[]> data, int dataSize);
+// safely (the font check, FontCheck.h), with the reason when asked for.
+int fonsAddFontMem(FONScontext* ctx, const char* name, std::unique_ptr<char[]> data, int dataSize,
+                   std::string* reason = nullptr);
 
 void fonsSetFont(FONScontext* ctx, int font);
 void fonsSetSize(FONScontext* ctx, float size);

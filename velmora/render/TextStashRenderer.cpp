@@ -6,9 +6,11 @@
 #include "render/TextStashRenderer.h"
 
 #include <new>
+#include <string>
 #include <utility>
 
 #include "Loader/DataPack.h"
+#include "core/AppLog.h"
 #include "render/GLShaderBuild.h"
 
 //-----------------------------------------------------------------------------
@@ -209,9 +211,17 @@ void TextStashRenderer::DestroyFontContext() {
 bool TextStashRenderer::AddFont(const char* path) {
   if (!m_context) Create(kDefaultAtlasSize, kDefaultAtlasSize);
   int size = 0;
-  FileBuffer data = DataPack::Get().LoadFile(path ? path : "", size);
+  const char* name = path ? path : "";
+  FileBuffer data = DataPack::Get().LoadFile(name, size);
   m_fontId = FONS_INVALID;
-  if (data && size > 0 && m_context) m_fontId = fonsAddFontMem(m_context, path, std::move(data), size);
+  if (!data || size <= 0) {
+    AppLog::Get().AddLog("[TextStash] Font not found: %s\n", name);
+    return false;
+  }
+  std::string reason;
+  if (m_context) m_fontId = fonsAddFontMem(m_context, name, std::move(data), size, &reason);
+  if (m_fontId == FONS_INVALID && !reason.empty())
+    AppLog::Get().AddLog("[TextStash] Not a usable font: %s (%s)\n", name, reason.c_str());
   return m_fontId != FONS_INVALID;
 }
 

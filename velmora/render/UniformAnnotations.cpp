@@ -256,6 +256,15 @@ bool ParseLine(const std::string& code, std::string& annotation, ParsedLine& out
   return true;
 }
 
+// A range bound of an int attribute, truncated toward zero. atof gives any
+// float: one beyond the int range saturates, NaN has no bound and gives 0.
+int RangeBoundToInt(float v) {
+  if (std::isnan(v)) return 0;
+  if (v >= 2147483648.0f) return INT_MAX;
+  if (v <= -2147483648.0f) return INT_MIN;
+  return static_cast<int>(v);
+}
+
 // Default values: every '|'-separated field that starts like a number.
 void StoreDefaults(const std::string& annotation, int declaredKind, const ShaderUniform& u, uint32_t* values) {
   int stored = 0;
@@ -268,7 +277,9 @@ void StoreDefaults(const std::string& annotation, int declaredKind, const Shader
       const std::string field = annotation.substr(start, end - start);
       uint32_t& word = values[u.valueWord + stored++];
       if (declaredKind == UniformBool || declaredKind == UniformInt) {
-        word = static_cast<uint32_t>(atoi(field.c_str()));
+        // Saturated like the range bounds: atoi has no value beyond an int.
+        const long v = strtol(field.c_str(), nullptr, 10);
+        word = static_cast<uint32_t>(static_cast<int>(std::clamp<long>(v, INT_MIN, INT_MAX)));
       } else {
         const float f = static_cast<float>(atof(field.c_str()));
         memcpy(&word, &f, sizeof(f));
@@ -351,7 +362,7 @@ bool rvProgram::ParseAnnotations(std::string& text) {
     const float lo = std::min(parsed.min, parsed.max), hi = std::max(parsed.min, parsed.max);
     for (AttributeDesc* a : ranged) {
       if (parsed.kind == UniformInt) {
-        const int a0 = static_cast<int>(parsed.min), a1 = static_cast<int>(parsed.max);
+        const int a0 = RangeBoundToInt(parsed.min), a1 = RangeBoundToInt(parsed.max);
         a->SetRangeInt(std::min(a0, a1), std::max(a0, a1));
       } else {
         a->SetRange(lo, hi);

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "render/FontCheck.h"
+
 struct stbtt_fontinfo;
 class ShapeNode;
 
@@ -37,6 +39,10 @@ class VectorFont {
   // Texts longer than this are cut (and logged): one node per character
   // would otherwise take the memory of the whole process.
   static constexpr size_t kMaxTextBytes = 65536;
+  // What one TrueType build adds at most (the rest of the text is cut, and
+  // logged): outline points, and dot or run strokes (a polyline each).
+  static constexpr size_t kMaxOutlinePoints = size_t(1) << 21;
+  static constexpr size_t kMaxBitmapStrokes = size_t(1) << 18;
 
   VectorFont(const std::string& key, bool builtIn);
   ~VectorFont();
@@ -53,10 +59,11 @@ class VectorFont {
   void BuildBitmapDotText(TextStyle& style, ShapeNode* node, const float* color) const;
   void BuildBitmapRunText(TextStyle& style, ShapeNode* node, const float* color) const;
 
-  // Takes the parsed font and the file buffer it points into.
-  void SetTrueType(std::unique_ptr<stbtt_fontinfo> info, std::vector<unsigned char> data);
+  // Takes the parsed font, the file buffer it points into and the check's
+  // verdicts on its glyphs.
+  void SetTrueType(std::unique_ptr<stbtt_fontinfo> info, std::vector<unsigned char> data, FontCheck check);
   // Glyph index of a character code, 0 when the font has none or when the
-  // glyph's data would lie outside the file.
+  // glyph failed the font check.
   int FindGlyph(unsigned int code) const;
 
   unsigned char m_builtIn = 0;
@@ -65,6 +72,7 @@ class VectorFont {
 
  private:
   std::vector<unsigned char> m_data;  // the whole file, kept for m_info
+  FontCheck m_check;
 };
 
 // The font list; never shrinks. Deletes its fonts at exit.
@@ -87,8 +95,9 @@ VectorFontList& GetFontCache();
 // the pack and parsed; null (logged) when the file is missing or is not a
 // usable TrueType font (logged the first time for each key).
 VectorFont* FindOrLoadFont(VectorFontList& list, const std::string& path);
-// Appends a TrueType font under the key of `path`.
+// Appends a TrueType font under the key of `path`: `info` parsed from
+// `data` by `check`.
 VectorFont* AddFont(VectorFontList& list, const std::string& path, std::unique_ptr<stbtt_fontinfo> info,
-                    std::vector<unsigned char> data);
+                    std::vector<unsigned char> data, FontCheck check);
 // The key of a path: data-relative, lower-cased byte by byte, normalised.
 std::string FontKey(const std::string& path);

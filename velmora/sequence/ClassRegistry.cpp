@@ -16,6 +16,10 @@
 #include "effects/fxMusic.h"
 #include "effects/fxObjLoader.h"
 #include "effects/fxParticleEmitter.h"
+#include "effects/fxPostColorBasic.h"
+#include "effects/fxPostColorGradingAA.h"
+#include "effects/fxPostDistortion.h"
+#include "effects/fxPostVHS.h"
 #include "effects/fxReference.h"
 #include "effects/fxSVG.h"
 #include "effects/fxSequence.h"
@@ -71,9 +75,13 @@ void BuildClassRegistry(ClassRegistry& registry) {
   RegisterClassDesc(registry, fxText::RegisterAttributes());
   RegisterClassDesc(registry, fxTextStash::RegisterAttributes());
   RegisterClassDesc(registry, fxSVG::RegisterAttributes());
+  RegisterClassDesc(registry, fxPostDistortion::RegisterAttributes());
+  RegisterClassDesc(registry, fxPostVHS::RegisterAttributes());
   RegisterClassDesc(registry, fxParticleEmitter::RegisterAttributes());
   RegisterClassDesc(registry, fxObjLoader::RegisterAttributes());
   RegisterClassDesc(registry, fxGLTFLoader::RegisterAttributes());
+  RegisterClassDesc(registry, fxPostColorGradingAA::RegisterAttributes());
+  RegisterClassDesc(registry, fxPostColorBasic::RegisterAttributes());
 }
 
 void RegisterClassDesc(ClassRegistry& registry, ClassDesc* desc) {

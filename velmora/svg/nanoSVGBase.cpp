@@ -87,6 +87,9 @@ void nanoSVGBase::ReleaseGroups() {
 // ---------------------------------------------------------------------------
 
 void nanoSVGBase::Adopt(SvgImage* image, int targetWidth, int targetHeight) {
+  // Callers clear first; a set that was not cleared must still not leak or
+  // keep objects that point into the old image.
+  if (m_image && m_image != image) Clear();
   m_image = image;
   // A reload starts with new groups; the old ones point into a freed image.
   ReleaseGroups();
