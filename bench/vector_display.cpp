@@ -4,15 +4,11 @@
 // with the default ten frames of decay. Runs under a hidden GLFW window with
 // a 4.5 core context:  DISPLAY=:N build/bench/bench_vector_display
 #include <benchmark/benchmark.h>
-#include <glad/gl.h>
-#include <GLFW/glfw3.h>
 
 #include <cmath>
 #include <cstdio>
 
-#include "render/Framebuffer.h"
-#include "render/RenderTarget.h"
-#include "render/VectorDisplay.h"
+#include "BenchGL.h"
 
 namespace {
 
@@ -39,55 +35,6 @@ void BM_Append(benchmark::State& state) {
 }
 BENCHMARK(BM_Append)->Arg(10000)->Arg(100000);
 
-// One hidden window for the whole run (made on first need): opening and
-// closing GLFW per benchmark is slow and, on a loaded X server, flaky.
-bool GLContext() {
-  static bool ready = [] {
-    if (!glfwInit()) return false;
-    glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 4);
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 5);
-    glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
-    GLFWwindow* window = glfwCreateWindow(64, 64, "bench", nullptr, nullptr);
-    if (!window) return false;
-    glfwMakeContextCurrent(window);
-    return gladLoadGL(glfwGetProcAddress) != 0;
-  }();
-  return ready;
-}
-
-// A render target with a vector layer, its set-up display and a colour
-// framebuffer to composite into.
-class Scene {
- public:
-  bool Open(int width, int height) {
-    m_color = new Framebuffer();
-    m_color->Create("Bench", width, height, 7);
-    m_target.m_vectorFramebuffer = new Framebuffer();
-    m_target.m_vectorFramebuffer->Create("Bench.vector", width, height, 7);
-    g_pCurrentRenderTarget = &m_target;
-    vector_display::Create("Bench.vector", float(width), float(height), &m_display);
-    g_pCurrentVectorDisplay = m_display;
-    m_fbo = m_color->GL()->m_framebuffer;
-    return m_display->Setup() == 0;
-  }
-  void Close() {
-    g_pCurrentVectorDisplay = nullptr;
-    g_pCurrentRenderTarget = nullptr;
-    vector_display::Destroy(m_display);
-    if (m_target.m_vectorFramebuffer) Framebuffer::Destroy(m_target.m_vectorFramebuffer);
-    if (m_color) Framebuffer::Destroy(m_color);
-  }
-  vector_display* Display() const { return m_display; }
-  GLuint Fbo() const { return m_fbo; }
-
- private:
-  RenderTarget m_target;
-  Framebuffer* m_color = nullptr;
-  vector_display* m_display = nullptr;
-  GLuint m_fbo = 0;
-};
-
 void BM_AppendAndFlush(benchmark::State& state) {
   const int width = int(state.range(0)), height = int(state.range(1)), segments = int(state.range(2));
   // Decay steps: how many history frames each flush redraws (10 by default).
@@ -96,7 +43,7 @@ void BM_AppendAndFlush(benchmark::State& state) {
     state.SkipWithError("no GL 4.5 context (set DISPLAY)");
     return;
   }
-  Scene scene;
+  BenchScene scene;
   if (!scene.Open(width, height)) {
     state.SkipWithError("the vector display did not set up");
     scene.Close();

@@ -469,6 +469,14 @@ TEST(Production, FramesAtFixedStepsShowEachScene) {
          EXPECT_GT(all.darkShare, 0.3) << "glowing outlines on a dark ground";
          EXPECT_GT(all.colouredShare, 0.01) << "glowing outlines on a dark ground";
        }},
+      {"images and particles", 72 * 60, 79 * 60,
+       [](const Shot& s) {
+         const Region backdrop = Measure(s, 0.0, 0.75, 0.4, 1.0);
+         const Region sprite = Measure(s, 0.62, 0.1, 0.93, 0.4);
+         EXPECT_GT(backdrop.b, backdrop.g + 10) << "a violet backdrop";
+         EXPECT_GT(sprite.colouredShare, 0.5) << "the plasma sprite in the upper right";
+         EXPECT_GT(sprite.luma, backdrop.luma + 20) << "the plasma sprite in the upper right";
+       }},
       {"screen wall", 82 * 60, 91 * 60,
        [](const Shot& s) {
          const Region wall = Measure(s, 0.1, 0.15, 0.9, 0.85);

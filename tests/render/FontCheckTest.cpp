@@ -53,12 +53,15 @@ TEST(FontCheck, GlyphBoxesThatAreInvertedOrHugeGetNoBitmap) {
   const struct {
     const char* what;
     int xMin, yMin, xMax, yMax;
+    float scale;
     bool bitmap;
   } cases[] = {
-      {"as it is", 0, 0, 0, 0, true},
-      {"inverted horizontally", 1200, 0, 16, 1493, false},
-      {"inverted vertically", 16, 1493, 1200, 0, false},
-      {"from edge to edge", -32768, -32768, 32767, 32767, false},
+      {"as it is", 0, 0, 0, 0, 0.05f, true},
+      {"inverted horizontally", 1200, 0, 16, 1493, 0.05f, false},
+      {"inverted vertically", 16, 1493, 1200, 0, 0.05f, false},
+      // 50 x 0.12f rounds up to 6 in float: one column less than nothing.
+      {"inverted within a pixel", 50, 2, 38, 700, 0.12f, false},
+      {"from edge to edge", -32768, -32768, 32767, 32767, 0.05f, false},
   };
   for (const auto& c : cases) {
     std::string font = original;
@@ -77,7 +80,7 @@ TEST(FontCheck, GlyphBoxesThatAreInvertedOrHugeGetNoBitmap) {
     }
     ASSERT_TRUE(check.Open(reinterpret_cast<const unsigned char*>(font.data()), font.size(), info, reason)) << c.what;
     int box[4] = {0, 0, 0, 0};
-    EXPECT_EQ(check.BitmapBox(info, a, 0.05f, box), c.bitmap) << c.what;
+    EXPECT_EQ(check.BitmapBox(info, a, c.scale, box), c.bitmap) << c.what;
     if (c.bitmap) {
       EXPECT_GT(box[2], box[0]) << c.what;
       EXPECT_GT(box[3], box[1]) << c.what;

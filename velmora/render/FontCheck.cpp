@@ -908,11 +908,11 @@ bool FontCheck::BitmapBox(const stbtt_fontinfo& info, int glyph, float scale, in
   if (!GlyphUsable(glyph) || !(scale > 0.0f) || !std::isfinite(scale)) return false;
   int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
   if (!stbtt_GetGlyphBox(&info, glyph, &x0, &y0, &x1, &y1)) x0 = y0 = x1 = y1 = 0;
-  // The same floor and ceiling stb_truetype takes, in doubles first: its own
-  // integer conversion must not overflow.
-  const double s = scale;
-  const double left = std::floor(x0 * s), top = std::floor(-y1 * s);
-  const double right = std::ceil(x1 * s), bottom = std::ceil(-y0 * s);
+  // The same floor and ceiling stb_truetype takes, of the same float
+  // products (a product rounded up to a whole number floors differently),
+  // checked in doubles before its own conversion to int.
+  const double left = std::floor(double(float(x0) * scale)), top = std::floor(double(float(-y1) * scale));
+  const double right = std::ceil(double(float(x1) * scale)), bottom = std::ceil(double(float(-y0) * scale));
   const double w = right - left, h = bottom - top;
   // An inverted box (a crafted glyph header) would make a negative size.
   if (!(w >= 0 && h >= 0 && w <= kMaxBitmapSide && h <= kMaxBitmapSide && w * h <= double(kMaxBitmapPixels)))

@@ -4,6 +4,7 @@
 
 
 #include "core/ClassDesc.h"
+#include "effects/fxAmbientParticles.h"
 #include "effects/fxBase.h"
 #include "effects/fxBasicScene.h"
 #include "effects/fxBasicShader.h"
@@ -70,6 +71,7 @@ void BuildClassRegistry(ClassRegistry& registry) {
   RegisterClassDesc(registry, fxImage::RegisterAttributes());
   RegisterClassDesc(registry, fxShaderBase::RegisterAttributes());
   RegisterClassDesc(registry, fxShader::GetClassDesc());
+  RegisterClassDesc(registry, fxAmbientParticles::RegisterAttributes());
   RegisterClassDesc(registry, fxVectorDisplay::RegisterAttributes());
   RegisterClassDesc(registry, fxMorph::RegisterAttributes());
   RegisterClassDesc(registry, fxText::RegisterAttributes());
