@@ -6,14 +6,13 @@
 // The default file is the reference encoder's anim420.bpg of the shared
 // test data.
 #include <benchmark/benchmark.h>
-#include <glad/gl.h>
-#include <GLFW/glfw3.h>
 
 #include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "BenchGL.h"
 #include "production/DecodeWorker.h"
 #include "production/fxPinvaleScreens.h"
 
@@ -72,21 +71,6 @@ void BM_WallDecode(benchmark::State& state) {
       benchmark::Counter(double(state.iterations()) / 1000.0, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_WallDecode)->Arg(1)->Arg(2)->Arg(4)->Arg(8)->UseRealTime()->Unit(benchmark::kMillisecond);
-
-bool GLContext() {
-  static bool ready = [] {
-    if (!glfwInit()) return false;
-    glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 4);
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 5);
-    glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
-    GLFWwindow* window = glfwCreateWindow(64, 64, "bench", nullptr, nullptr);
-    if (!window) return false;
-    glfwMakeContextCurrent(window);
-    return gladLoadGL(glfwGetProcAddress) != 0;
-  }();
-  return ready;
-}
 
 // The upload of one frame: the whole atlas, tightly packed, into an RGBA8
 // texture of its size (finished with glFinish so the copy is counted).
