@@ -8,4 +8,4 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/tools/fuzz_shared.sh"
-FUZZ_DICT=$root/fuzz/fonts.dict exec bash "$root/tools/fuzz_run.sh" glyphatlas "${1:-600}" "$shared"/testdata/hostile/*.ttf
+FUZZ_DICT=$root/fuzz/fonts.dict exec bash "$root/tools/fuzz_run.sh" glyphatlas "${1:-600}" "$shared"/testdata/hostile/*.ttf "$root"/tests/render/fonts/*.ttf

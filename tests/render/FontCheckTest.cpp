@@ -1,15 +1,17 @@
 // The font check on a real font with one glyph header changed: glyphs whose
-// bitmap box is inverted or beyond the limits get no bitmap, the others
-// keep theirs.
+// bitmap box is inverted, beyond the limits or below an outline that cannot
+// be cut off get no bitmap, the others keep theirs and draw.
 #include <gtest/gtest.h>
 
 #include <stb/stb_truetype.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "render/FontCheck.h"
 
@@ -46,22 +48,31 @@ size_t GlyphHeader(const std::string& f, int g) {
 
 }  // namespace
 
-TEST(FontCheck, GlyphBoxesThatAreInvertedOrHugeGetNoBitmap) {
+TEST(FontCheck, GlyphBoxesThatAreInvertedHugeOrBelowTheirOutlineGetNoBitmap) {
   std::ifstream in(kDejaVu, std::ios::binary);
   const std::string original((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   ASSERT_GT(original.size(), 10000u);
+  // 'A' is drawn from y 0 to 1493, '_' from -483 to -399.
   const struct {
     const char* what;
+    uint32_t codepoint;
     int xMin, yMin, xMax, yMax;
     float scale;
-    bool bitmap;
+    bool bitmap, ink;
   } cases[] = {
-      {"as it is", 0, 0, 0, 0, 0.05f, true},
-      {"inverted horizontally", 1200, 0, 16, 1493, 0.05f, false},
-      {"inverted vertically", 16, 1493, 1200, 0, 0.05f, false},
+      {"as it is", 'A', 0, 0, 0, 0, 0.05f, true, true},
+      {"inverted horizontally", 'A', 1200, 0, 16, 1493, 0.05f, false, false},
+      {"inverted vertically", 'A', 16, 1493, 1200, 0, 0.05f, false, false},
       // 50 x 0.12f rounds up to 6 in float: one column less than nothing.
-      {"inverted within a pixel", 50, 2, 38, 700, 0.12f, false},
-      {"from edge to edge", -32768, -32768, 32767, 32767, 0.05f, false},
+      {"inverted within a pixel", 'A', 50, 2, 38, 700, 0.12f, false, false},
+      {"from edge to edge", 'A', -32768, -32768, 32767, 32767, 0.05f, false, false},
+      // A box ending at the baseline puts the bitmap's top row at 0, where
+      // the outline above it cannot be cut off.
+      {"outline above a box ending at the baseline", 'A', 16, -300, 1200, 0, 0.05f, false, false},
+      // Lower down, the outline above the box is cut off: a blank bitmap.
+      {"outline above a box lower down", 'A', 16, -300, 1200, -100, 0.05f, true, false},
+      // A real glyph whose bitmap starts at row 0 keeps it.
+      {"below the baseline, drawn small", '_', 0, 0, 0, 0, 0.002f, true, true},
   };
   for (const auto& c : cases) {
     std::string font = original;
@@ -69,10 +80,10 @@ TEST(FontCheck, GlyphBoxesThatAreInvertedOrHugeGetNoBitmap) {
     FontCheck check;
     std::string reason;
     ASSERT_TRUE(check.Open(reinterpret_cast<const unsigned char*>(original.data()), original.size(), info, reason));
-    const int a = check.FindGlyph(info, 'A');
-    ASSERT_GT(a, 0);
+    const int glyph = check.FindGlyph(info, c.codepoint);
+    ASSERT_GT(glyph, 0);
     if (c.xMin || c.yMin || c.xMax || c.yMax) {
-      const size_t header = GlyphHeader(font, a);
+      const size_t header = GlyphHeader(font, glyph);
       Put16(font, header + 2, c.xMin);
       Put16(font, header + 4, c.yMin);
       Put16(font, header + 6, c.xMax);
@@ -80,13 +91,17 @@ TEST(FontCheck, GlyphBoxesThatAreInvertedOrHugeGetNoBitmap) {
     }
     ASSERT_TRUE(check.Open(reinterpret_cast<const unsigned char*>(font.data()), font.size(), info, reason)) << c.what;
     int box[4] = {0, 0, 0, 0};
-    EXPECT_EQ(check.BitmapBox(info, a, c.scale, box), c.bitmap) << c.what;
+    EXPECT_EQ(check.BitmapBox(info, glyph, c.scale, box), c.bitmap) << c.what;
     if (c.bitmap) {
-      EXPECT_GT(box[2], box[0]) << c.what;
-      EXPECT_GT(box[3], box[1]) << c.what;
+      ASSERT_GT(box[2], box[0]) << c.what;
+      ASSERT_GT(box[3], box[1]) << c.what;
+      const int w = box[2] - box[0], h = box[3] - box[1];
+      std::vector<unsigned char> pixels(static_cast<size_t>(w * h), 0);
+      stbtt_MakeGlyphBitmap(&info, pixels.data(), w, h, w, c.scale, c.scale, glyph);
+      EXPECT_EQ(std::any_of(pixels.begin(), pixels.end(), [](unsigned char p) { return p != 0; }), c.ink) << c.what;
     }
     // Not a finite, positive scale: no bitmap either.
-    EXPECT_FALSE(check.BitmapBox(info, a, 0.0f, box)) << c.what;
-    EXPECT_FALSE(check.BitmapBox(info, a, std::numeric_limits<float>::infinity(), box)) << c.what;
+    EXPECT_FALSE(check.BitmapBox(info, glyph, 0.0f, box)) << c.what;
+    EXPECT_FALSE(check.BitmapBox(info, glyph, std::numeric_limits<float>::infinity(), box)) << c.what;
   }
 }

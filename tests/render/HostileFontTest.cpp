@@ -1,16 +1,17 @@
 // Hostile fonts: every font file of the shared hostile set (crafted by hand
-// or found by fuzzing) through both font paths, vector text in each mode and
-// the glyph atlas. Each is refused with one log line or drawn without a
-// fault; the sanitized build turns any out-of-bounds access, assertion,
-// overflow or out-of-range conversion into a failure here.
+// or found by fuzzing) and of our own fuzzing's findings, through both font
+// paths: vector text in each mode and the glyph atlas. Each is refused with
+// one log line or drawn without a fault; the sanitized build turns any
+// out-of-bounds access, assertion, overflow or out-of-range conversion into
+// a failure here.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <dirent.h>
+#include <map>
 #include <string>
-#include <vector>
 
 #include "render/GlyphAtlas.h"
 #include "render/ShapeNode.h"
@@ -21,19 +22,22 @@
 namespace {
 
 const std::string kHostileDir = std::string(VELMORA_TESTDATA_DIR) + "/hostile";
+// Fonts our own fuzzing found, beside the shared set.
+const std::string kFoundDir = std::string(VELMORA_SOURCE_DIR) + "/tests/render/fonts";
 
-// Every font of the hostile set, by file name.
-std::vector<std::string> HostileFontNames() {
-  std::vector<std::string> names;
-  if (DIR* dir = opendir(kHostileDir.c_str())) {
+// Every font of both sets: file name to path.
+std::map<std::string, std::string> HostileFontFiles() {
+  std::map<std::string, std::string> fonts;
+  for (const std::string& dirName : {kHostileDir, kFoundDir}) {
+    DIR* dir = opendir(dirName.c_str());
+    if (!dir) continue;
     while (const dirent* entry = readdir(dir)) {
       const std::string name = entry->d_name;
-      if (name.size() > 4 && name.compare(name.size() - 4, 4, ".ttf") == 0) names.push_back(name);
+      if (name.size() > 4 && name.compare(name.size() - 4, 4, ".ttf") == 0) fonts[name] = dirName + "/" + name;
     }
     closedir(dir);
   }
-  std::sort(names.begin(), names.end());
-  return names;
+  return fonts;
 }
 
 // Every printable character, a tab, high bytes and a second line.
@@ -61,15 +65,16 @@ bool AllPointsFinite(const ShapeNode& node) {
 class HostileFonts : public ::testing::Test {
  protected:
   void SetUp() override {
-    m_names = HostileFontNames();
-    ASSERT_GE(m_names.size(), 20u) << "the hostile set is read from " << kHostileDir;
+    m_fonts = HostileFontFiles();
+    ASSERT_GE(m_fonts.size(), 20u) << "the hostile set is read from " << kHostileDir;
+    ASSERT_TRUE(m_fonts.count("fuzz-outline-above-header-box.ttf")) << "our own are read from " << kFoundDir;
     PackFiles files;
-    for (const std::string& name : m_names) files["Data/font/" + name] = ReadTextFile(kHostileDir + "/" + name);
+    for (const auto& [name, path] : m_fonts) files["Data/font/" + name] = ReadTextFile(path);
     ASSERT_TRUE(BuildPack(m_dir, files));
     EnterDir(m_dir);
   }
 
-  std::vector<std::string> m_names;
+  std::map<std::string, std::string> m_fonts;
   TempDir m_dir;
 };
 
@@ -87,7 +92,7 @@ TEST_F(HostileFonts, VectorTextIsRefusedOnceOrBuiltInEveryMode) {
       {"all three, largest raster", true, true, true, 40.0f, 3.0f},
       {"all three, absurd size", true, true, true, 1e30f, 3.0f},
   };
-  for (const std::string& name : m_names) {
+  for (const auto& [name, file] : m_fonts) {
     const std::string path = "font/" + name;
     LogCapture log;
     VectorFont* font = FindOrLoadFont(GetFontCache(), path);
@@ -116,8 +121,8 @@ TEST_F(HostileFonts, VectorTextIsRefusedOnceOrBuiltInEveryMode) {
 }
 
 TEST_F(HostileFonts, AtlasRefusesOrDrawsEveryFont) {
-  for (const std::string& name : m_names) {
-    const std::string bytes = ReadTextFile(kHostileDir + "/" + name);
+  for (const auto& [name, file] : m_fonts) {
+    const std::string bytes = ReadTextFile(file);
     FONSparams params;
     params.width = params.height = 256;
     FONScontext* ctx = fonsCreateInternal(&params);

@@ -862,6 +862,25 @@ bool GlyphChecker::CheckAll(const Cff* cff, std::vector<unsigned char>& usable) 
   return true;
 }
 
+// The highest y the drawn outline reaches: exact for lines and quadratic
+// curves, bounded by the control points for cubic ones.
+double OutlineTop(const stbtt_fontinfo& info, int glyph) {
+  stbtt_vertex* v = nullptr;
+  const int n = stbtt_GetGlyphShape(&info, glyph, &v);
+  double top = -1e300, previous = 0;
+  for (int i = 0; i < n; ++i) {
+    const double y = v[i].y, c = v[i].cy;
+    top = std::max(top, y);
+    if (v[i].type == STBTT_vcurve && c > std::max(previous, y))
+      top = std::max(top, previous - (c - previous) * (c - previous) / (previous - 2 * c + y));
+    else if (v[i].type == STBTT_vcubic)
+      top = std::max({top, c, double(v[i].cy1)});
+    previous = y;
+  }
+  stbtt_FreeShape(&info, v);
+  return top;
+}
+
 }  // namespace
 
 //-----------------------------------------------------------------------------
@@ -918,6 +937,11 @@ bool FontCheck::BitmapBox(const stbtt_fontinfo& info, int glyph, float scale, in
   if (!(w >= 0 && h >= 0 && w <= kMaxBitmapSide && h <= kMaxBitmapSide && w * h <= double(kMaxBitmapPixels)))
     return false;
   if (std::fabs(left) > 1e9 || std::fabs(top) > 1e9) return false;
+  // The bitmap's rows start at the header box. Ink above the box is cut off
+  // there, except when the top row is row 0: then stb_truetype asserts on
+  // any edge wholly above it. Only a glyph whose outline leaves its own
+  // header box can do that.
+  if (top == 0 && OutlineTop(info, glyph) > 0) return false;
   stbtt_GetGlyphBitmapBoxSubpixel(&info, glyph, scale, scale, 0.0f, 0.0f, &box[0], &box[1], &box[2], &box[3]);
   return true;
 }
