@@ -9,7 +9,8 @@ packages=(
   libmpg123-dev libsdl2-dev libde265-dev python3-glad
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   xvfb xauth x11-utils xdotool imagemagick
-  zip sox lame x265 hershey-fonts-data fonts-dejavu-core adwaita-icon-theme
+  zip sox lame x265 hershey-fonts-data fonts-dejavu-core fonts-cantarell fonts-freefont-otf
+  adwaita-icon-theme
 )
 missing=()
 for p in "${packages[@]}"; do

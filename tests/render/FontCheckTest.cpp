@@ -105,3 +105,43 @@ TEST(FontCheck, GlyphBoxesThatAreInvertedHugeOrBelowTheirOutlineGetNoBitmap) {
     EXPECT_FALSE(check.BitmapBox(info, glyph, std::numeric_limits<float>::infinity(), box)) << c.what;
   }
 }
+
+// Real fonts of both outline flavours pass whole: every glyph usable, and a
+// letter drawn at text size has ink. The CFF fonts call global and local
+// subroutines, set hint masks and use most curve operators.
+TEST(FontCheck, RealFontsOfBothFlavoursPassWhole) {
+  const char* const fonts[] = {
+      kDejaVu,
+      "/usr/share/fonts/opentype/cantarell/Cantarell-Regular.otf",
+      "/usr/share/fonts/opentype/freefont/FreeSerif.otf",
+      "/usr/share/fonts/opentype/freefont/FreeMonoBoldOblique.otf",
+  };
+  for (const char* path : fonts) {
+    std::ifstream in(path, std::ios::binary);
+    const std::string font((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_GT(font.size(), 10000u) << path;
+    stbtt_fontinfo info{};
+    FontCheck check;
+    std::string reason;
+    ASSERT_TRUE(check.Open(reinterpret_cast<const unsigned char*>(font.data()), font.size(), info, reason))
+        << path << ": " << reason;
+    ASSERT_EQ(check.GlyphCount(), info.numGlyphs) << path;
+    int refused = 0;
+    for (int g = 0; g < info.numGlyphs; ++g) refused += !check.GlyphUsable(g);
+    EXPECT_EQ(refused, 0) << path << " of " << info.numGlyphs;
+    const float scale = stbtt_ScaleForPixelHeight(&info, 32.0f);
+    for (uint32_t c : {uint32_t('a'), uint32_t('Q'), uint32_t('&')}) {
+      const int glyph = check.FindGlyph(info, c);
+      ASSERT_GT(glyph, 0) << path << " " << char(c);
+      int box[4];
+      ASSERT_TRUE(check.BitmapBox(info, glyph, scale, box)) << path << " " << char(c);
+      const int w = box[2] - box[0], h = box[3] - box[1];
+      ASSERT_GT(w, 4) << path << " " << char(c);
+      ASSERT_GT(h, 4) << path << " " << char(c);
+      std::vector<unsigned char> pixels(static_cast<size_t>(w * h), 0);
+      stbtt_MakeGlyphBitmap(&info, pixels.data(), w, h, w, scale, scale, glyph);
+      const auto lit = std::count_if(pixels.begin(), pixels.end(), [](unsigned char p) { return p >= 128; });
+      EXPECT_GT(lit, w * h / 10) << path << " " << char(c);
+    }
+  }
+}

@@ -18,6 +18,7 @@
 namespace {
 
 const char* kDejaVu = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+const char* kCantarell = "/usr/share/fonts/opentype/cantarell/Cantarell-Regular.otf";
 
 std::string FileBytes(const char* path) {
   std::ifstream in(path, std::ios::binary);
@@ -43,7 +44,7 @@ Box BoxOf(const ShapeNode& node) {
   return b;
 }
 
-// A pack holding DejaVu Sans and a few broken fonts, entered as working dir.
+// A pack holding DejaVu Sans, Cantarell (CFF outlines) and a few broken fonts, entered as working dir.
 class PackedFonts : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -52,7 +53,10 @@ class PackedFonts : public ::testing::Test {
     std::string directoryPastEnd = dejavu.substr(0, 12);
     directoryPastEnd[4] = '\x7f';  // 32512 tables
     std::string tablePastEnd = dejavu.substr(0, 4096);
+    const std::string cantarell = FileBytes(kCantarell);
+    ASSERT_GT(cantarell.size(), 10000u);
     ASSERT_TRUE(BuildPack(m_dir, {{"Data/font/DejaVuSans.ttf", dejavu},
+                                  {"Data/font/Cantarell-Regular.otf", cantarell},
                                   {"Data/font/empty.ttf", ""},
                                   {"Data/font/text.ttf", "this is not a font, only some text bytes"},
                                   {"Data/font/truncated.ttf", tablePastEnd},
@@ -250,21 +254,28 @@ TEST_F(PackedFonts, OutlinesFollowTheGlyphShapes) {
   EXPECT_EQ(outer->m_points.front(), outer->m_points.back());
 }
 
+// Quadratic (TrueType) and cubic (CFF) curves alike.
 TEST_F(PackedFonts, CurvedGlyphsAreFlattenedFinely) {
-  VectorFont* font = DejaVu();
-  ASSERT_NE(font, nullptr);
-  ShapeNode root;
-  TextStyle style;
-  style.size = 200.0f;
-  style.text = "O";
-  font->BuildText(style, &root, nullptr);
-  ASSERT_EQ(root.m_children.size(), 1u);
-  ASSERT_EQ(root.m_children[0]->m_polylines.size(), 2u);
-  const Polyline* outer = root.m_children[0]->m_polylines[0];
-  EXPECT_GT(outer->m_points.size(), 30u);
-  // No step along the flattened curve is long compared with the letter.
-  for (size_t i = 1; i < outer->m_points.size(); ++i)
-    EXPECT_LT(glm::distance(outer->m_points[i - 1], outer->m_points[i]), 20.0f) << i;
+  for (const char* path : {"font/DejaVuSans.ttf", "font/Cantarell-Regular.otf"}) {
+    VectorFont* font = FindOrLoadFont(GetFontCache(), path);
+    ASSERT_NE(font, nullptr) << path;
+    ShapeNode root;
+    TextStyle style;
+    style.size = 200.0f;
+    style.text = "O";
+    font->BuildText(style, &root, nullptr);
+    ASSERT_EQ(root.m_children.size(), 1u) << path;
+    ASSERT_EQ(root.m_children[0]->m_polylines.size(), 2u) << path;
+    const Polyline* outer = root.m_children[0]->m_polylines[0];
+    EXPECT_GT(outer->m_points.size(), 30u) << path;
+    EXPECT_EQ(outer->m_points.front(), outer->m_points.back()) << path;
+    // No step along the flattened curve is long compared with the letter.
+    for (size_t i = 1; i < outer->m_points.size(); ++i)
+      EXPECT_LT(glm::distance(outer->m_points[i - 1], outer->m_points[i]), 20.0f) << path << " " << i;
+    const Box box = BoxOf(*root.m_children[0]);
+    EXPECT_GT(box.maxY - box.minY, 100.0f) << path;
+    EXPECT_LT(box.maxY - box.minY, 200.0f) << path;
+  }
 }
 
 TEST_F(PackedFonts, DotsAndRunsComeFromLitPixels) {
