@@ -10,24 +10,36 @@
 #include "render/RenderTarget.h"
 #include "render/VectorDisplay.h"
 
-namespace {
+// A hidden window of the given size with a 4.5 core context (depth and
+// stencil bits, no wait for vertical sync) made current; null on failure.
+// GLFW must be initialised.
+inline GLFWwindow* OpenHiddenWindow(int width, int height, const char* title) {
+  glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 4);
+  glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 5);
+  glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
+  glfwWindowHint(GLFW_OPENGL_FORWARD_COMPAT, GLFW_TRUE);
+  glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
+  glfwWindowHint(GLFW_DEPTH_BITS, 24);
+  glfwWindowHint(GLFW_STENCIL_BITS, 8);
+  GLFWwindow* window = glfwCreateWindow(width, height, title, nullptr, nullptr);
+  if (!window) return nullptr;
+  glfwMakeContextCurrent(window);
+  if (!gladLoadGL(glfwGetProcAddress)) {
+    glfwDestroyWindow(window);
+    return nullptr;
+  }
+  glfwSwapInterval(0);
+  return window;
+}
 
 // One hidden window for the whole run (made on first need): opening and
 // closing GLFW per benchmark is slow and, on a loaded X server, flaky.
-bool GLContext() {
-  static bool ready = [] {
-    if (!glfwInit()) return false;
-    glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 4);
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 5);
-    glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
-    GLFWwindow* window = glfwCreateWindow(64, 64, "bench", nullptr, nullptr);
-    if (!window) return false;
-    glfwMakeContextCurrent(window);
-    return gladLoadGL(glfwGetProcAddress) != 0;
-  }();
+inline bool GLContext() {
+  static const bool ready = glfwInit() && OpenHiddenWindow(64, 64, "bench");
   return ready;
 }
+
+namespace {
 
 // A render target with a vector layer, its set-up display and a colour
 // framebuffer to composite into.

@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "BenchGL.h"
 #include "Loader/AssetPath.h"
 #include "application/Application.h"
 #include "effects/fxBase.h"
@@ -45,23 +46,6 @@ const PassCase kPasses[] = {
 };
 
 GLFWwindow* s_window = nullptr;  // as large as the largest size measured
-
-GLFWwindow* OpenHiddenWindow(int width, int height) {
-  glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 4);
-  glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 5);
-  glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
-  glfwWindowHint(GLFW_OPENGL_FORWARD_COMPAT, GLFW_TRUE);
-  glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
-  GLFWwindow* window = glfwCreateWindow(width, height, "post_passes", nullptr, nullptr);
-  if (!window) return nullptr;
-  glfwMakeContextCurrent(window);
-  if (!gladLoadGL(glfwGetProcAddress)) {
-    glfwDestroyWindow(window);
-    return nullptr;
-  }
-  glfwSwapInterval(0);
-  return window;
-}
 
 void BM_PostPass(benchmark::State& state) {
   const PassCase& pass = kPasses[state.range(0)];
@@ -116,7 +100,7 @@ BENCHMARK(BM_PostPass)->Apply(PassArguments)->Unit(benchmark::kMillisecond)->Use
 int main(int argc, char** argv) {
   SetDataDirectory("Data");
   if (!glfwInit()) return 1;
-  s_window = OpenHiddenWindow(1920, 1080);
+  s_window = OpenHiddenWindow(1920, 1080, "post_passes");
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

@@ -48,6 +48,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchGL.h"
 #include "Loader/AssetPath.h"
 #include "application/Application.h"
 #include "effects/fxBase.h"
@@ -202,25 +203,6 @@ void PrintTable(const char* title, const std::vector<std::map<std::string, doubl
 // [SECTION] Benchmark
 // ---------------------------------------------------------------------------
 
-GLFWwindow* OpenHiddenWindow(int width, int height) {
-  glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 4);
-  glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 5);
-  glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
-  glfwWindowHint(GLFW_OPENGL_FORWARD_COMPAT, GLFW_TRUE);
-  glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
-  glfwWindowHint(GLFW_DEPTH_BITS, 24);
-  glfwWindowHint(GLFW_STENCIL_BITS, 8);
-  GLFWwindow* window = glfwCreateWindow(width, height, "production_frame", nullptr, nullptr);
-  if (!window) return nullptr;
-  glfwMakeContextCurrent(window);
-  if (!gladLoadGL(glfwGetProcAddress)) {
-    glfwDestroyWindow(window);
-    return nullptr;
-  }
-  glfwSwapInterval(0);
-  return window;
-}
-
 // The frames to play: VELMORA_BENCH_FRAMES="first:last", else all.
 void FrameRange(int frameMax, int& first, int& last) {
   first = 0;
@@ -323,7 +305,7 @@ int main(int argc, char** argv) {
   setenv("SDL_AUDIODRIVER", "dummy", 0);
   SetDataDirectory("Data");
   if (!glfwInit()) return 1;
-  s_window = OpenHiddenWindow(1920, 1080);
+  s_window = OpenHiddenWindow(1920, 1080, "production_frame");
   // One iteration per frame played: the whole production, or the range.
   int first = 0, last = 0;
   FrameRange(kProductionFrames, first, last);
