@@ -6,11 +6,11 @@
 // a failure here.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <dirent.h>
 #include <map>
+#include <memory>
 #include <string>
 
 #include "render/GlyphAtlas.h"
