@@ -5,6 +5,7 @@
 #pragma once
 #include <glad/gl.h>
 #include <GLFW/glfw3.h>
+#include <benchmark/benchmark.h>
 
 #include "render/Framebuffer.h"
 #include "render/RenderTarget.h"
@@ -45,16 +46,17 @@ namespace {
 // framebuffer to composite into.
 class BenchScene {
  public:
-  bool Open(int width, int height) {
-    m_color = new Framebuffer();
-    m_color->Create("Bench", width, height, 7);
-    m_target.m_vectorFramebuffer = new Framebuffer();
-    m_target.m_vectorFramebuffer->Create("Bench.vector", width, height, 7);
-    g_pCurrentRenderTarget = &m_target;
-    vector_display::Create("Bench.vector", float(width), float(height), &m_display);
-    g_pCurrentVectorDisplay = m_display;
-    m_fbo = m_color->GL()->m_framebuffer;
-    return m_display->Setup() == 0;
+  // False, with the benchmark skipped and nothing left open, when there is
+  // no context or the display does not set up.
+  bool Open(benchmark::State& state, int width, int height) {
+    if (!GLContext()) {
+      state.SkipWithError("no GL 4.5 context (set DISPLAY)");
+      return false;
+    }
+    if (Create(width, height)) return true;
+    state.SkipWithError("the vector display did not set up");
+    Close();
+    return false;
   }
   void Close() {
     g_pCurrentVectorDisplay = nullptr;
@@ -67,6 +69,18 @@ class BenchScene {
   GLuint Fbo() const { return m_fbo; }
 
  private:
+  bool Create(int width, int height) {
+    m_color = new Framebuffer();
+    m_color->Create("Bench", width, height, 7);
+    m_target.m_vectorFramebuffer = new Framebuffer();
+    m_target.m_vectorFramebuffer->Create("Bench.vector", width, height, 7);
+    g_pCurrentRenderTarget = &m_target;
+    vector_display::Create("Bench.vector", float(width), float(height), &m_display);
+    g_pCurrentVectorDisplay = m_display;
+    m_fbo = m_color->GL()->m_framebuffer;
+    return m_display->Setup() == 0;
+  }
+
   RenderTarget m_target;
   Framebuffer* m_color = nullptr;
   vector_display* m_display = nullptr;

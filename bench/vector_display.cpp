@@ -39,16 +39,8 @@ void BM_AppendAndFlush(benchmark::State& state) {
   const int width = int(state.range(0)), height = int(state.range(1)), segments = int(state.range(2));
   // Decay steps: how many history frames each flush redraws (10 by default).
   const float steps = float(state.range(3));
-  if (!GLContext()) {
-    state.SkipWithError("no GL 4.5 context (set DISPLAY)");
-    return;
-  }
   BenchScene scene;
-  if (!scene.Open(width, height)) {
-    state.SkipWithError("the vector display did not set up");
-    scene.Close();
-    return;
-  }
+  if (!scene.Open(state, width, height)) return;
   vector_display* d = scene.Display();
   d->m_settings.decaySteps = steps;
   int frame = 0;

@@ -21,16 +21,6 @@
 
 namespace {
 
-fxProbe* AddProbe(rvSequence& sequence, const std::string& name, int start, int end) {
-  RegisterProbeClass();
-  auto* probe = static_cast<fxProbe*>(fxProbe::Create(fxProbe::GetClassDesc()));
-  probe->m_name = name;
-  probe->m_start = start;
-  probe->m_end = end;
-  sequence.AppendItem(probe);
-  return probe;
-}
-
 // A key-frame driver on the probe's value with keys (time, value).
 KeyFrameDriver* AddKeys(fxBase* fx, std::vector<std::pair<float, float>> keys) {
   auto* driver = static_cast<KeyFrameDriver*>(
@@ -212,7 +202,9 @@ TEST(SequenceEditor, MovingInTheListCarriesTheSelection) {
     EXPECT_EQ(sequence.MoveItemInList(c.index, c.delta, c.keep), c.steps);
     EXPECT_EQ(Order(sequence), c.order);
     EXPECT_EQ(sequence.m_selection, c.selectionAfter);
-    if (c.keep) EXPECT_EQ(SelectedNames(sequence), selectedBefore);
+    if (c.keep) {
+      EXPECT_EQ(SelectedNames(sequence), selectedBefore);
+    }
     sequence.Clear();
   }
 }

@@ -10,16 +10,6 @@
 
 namespace {
 
-fxProbe* AddProbe(rvSequence& sequence, const std::string& name, int start, int end) {
-  RegisterProbeClass();
-  auto* probe = static_cast<fxProbe*>(fxProbe::Create(fxProbe::GetClassDesc()));
-  probe->m_name = name;
-  probe->m_start = start;
-  probe->m_end = end;
-  sequence.AppendItem(probe);
-  return probe;
-}
-
 // What the application does before its first frame.
 void Play(rvSequence& sequence) {
   sequence.m_time = sequence.m_loop ? sequence.m_loopStart / 60.0f : 0.0f;

@@ -1,5 +1,7 @@
 #include "support/ProbeEffect.h"
 
+#include "sequence/rvSequence.h"
+
 #include "sequence/ClassRegistry.h"
 
 std::vector<std::string>& ProbeJournal() {
@@ -37,6 +39,16 @@ ClassDesc* fxProbe::RegisterAttributes() {
   desc->AddAttribute(AttrEnum, "Probe/Mode", RV_OFFSETOF(fxProbe, m_mode))->SetEnumNames(kProbeModes, 3);
   desc->AddAttribute(AttrRGBA, "Probe/Color", RV_OFFSETOF(fxProbe, m_color));
   return desc;
+}
+
+fxProbe* AddProbe(rvSequence& sequence, const std::string& name, int start, int end) {
+  RegisterProbeClass();
+  auto* probe = static_cast<fxProbe*>(fxProbe::Create(fxProbe::GetClassDesc()));
+  probe->m_name = name;
+  probe->m_start = start;
+  probe->m_end = end;
+  sequence.AppendItem(probe);
+  return probe;
 }
 
 ClassDesc* RegisterProbeClass() {

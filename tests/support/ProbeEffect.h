@@ -60,3 +60,6 @@ std::string ProbeCalls(const std::string& name);
 // Appends fxProbe to the effect class registry (once per process) and
 // returns its class description.
 ClassDesc* RegisterProbeClass();
+
+// A new probe named `name` over frames [start, end), appended to `sequence`.
+fxProbe* AddProbe(rvSequence& sequence, const std::string& name, int start, int end);
