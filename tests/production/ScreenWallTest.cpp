@@ -11,7 +11,7 @@
 #include <string>
 
 #include "BpgTestFiles.h"
-#include "effects/fxShader.h"
+#include "effects/shaders/fxShader.h"
 #include "production/ProductionClasses.h"
 #include "production/fxPinvaleScreens.h"
 #include "render/Framebuffer.h"
