@@ -92,23 +92,29 @@ int fxSequence::NestingDepth() const {
 
 int fxSequence::OpenNestedCount() { return s_openNested; }
 
+namespace {
+
+// One line per kind of refusal: past a bound, a production may refuse
+// thousands of nested files.
+void LogRefusalOnce(bool& logged, const std::string& line) {
+  if (!logged) AppLog::Get().AddLog("%s", line.c_str());
+  logged = true;
+}
+
+}  // namespace
+
 // The count is taken before loading, which opens the nested file's own
 // fxSequence effects depth first: every one of them sees it.
 bool fxSequence::OpenNested() {
+  const std::string what = "[fxSequence] " + m_name + ": \"" + m_sequenceFile + "\" ";
   if (NestingDepth() > kMaxNestingDepth) {
-    if (!s_depthRefusalLogged) {
-      AppLog::Get().AddLog("[fxSequence] %s: \"%s\" nested deeper than %d levels, left empty\n", m_name.c_str(),
-                           m_sequenceFile.c_str(), kMaxNestingDepth);
-    }
-    s_depthRefusalLogged = true;
+    LogRefusalOnce(s_depthRefusalLogged,
+                   what + "nested deeper than " + std::to_string(kMaxNestingDepth) + " levels, left empty\n");
     return false;
   }
   if (s_openNested >= kMaxOpenNested) {
-    if (!s_countRefusalLogged) {
-      AppLog::Get().AddLog("[fxSequence] %s: \"%s\" would open more than %d nested sequences, left empty\n",
-                           m_name.c_str(), m_sequenceFile.c_str(), kMaxOpenNested);
-    }
-    s_countRefusalLogged = true;
+    LogRefusalOnce(s_countRefusalLogged, what + "would open more than " + std::to_string(kMaxOpenNested) +
+                                             " nested sequences, left empty\n");
     return false;
   }
   ++s_openNested;
