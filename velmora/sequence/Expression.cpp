@@ -25,27 +25,37 @@ namespace {
 // ---------------------------------------------------------------------------
 
 enum Op : uint8_t {
-  // Accumulator, stack slots, variables and control.
-  OpLoadK, OpLoadV, OpStoreV, OpLoadSlot, OpStoreSlot,
+  // Control, variables and stack slots. End closes every program.
+  OpEnd, OpLoadK, OpLoadV, OpStoreV, OpStoreK, OpLoadSlot, OpStoreSlot,
   OpJump, OpJumpIfFalse, OpJumpIfTrue, OpLoop, OpReturn,
+  // A comparison with a constant fused into the branch it feeds: jump
+  // unless acc op k.
+  OpJumpUnlessLtK, OpJumpUnlessLeK, OpJumpUnlessGtK, OpJumpUnlessGeK, OpJumpUnlessEqK, OpJumpUnlessNeK,
   // Arithmetic with a constant or a variable operand fused in: acc op k,
   // k op acc, acc op v, v op acc.
-  OpAddK, OpSubK, OpKSub, OpMulK, OpDivK, OpKDiv, OpPowK,
-  OpAddV, OpSubV, OpVSub, OpMulV, OpDivV, OpVDiv,
-  // Frequent pairs as one step: acc * k + k2, v * k2, whole powers of acc,
-  // clamp(k, acc, k2).
-  OpMulAddK, OpLoadVMulK, OpSquare, OpCube, OpPowN, OpClampK,
+  OpAddK, OpSubK, OpKSub, OpMulK, OpDivK, OpKDiv, OpPowK, OpModK, OpModPow2K,
+  OpMinK, OpMaxK, OpKMin, OpKMax,
+  OpAddV, OpSubV, OpVSub, OpMulV, OpDivV, OpVDiv, OpMinV, OpMaxV, OpVMin, OpVMax,
+  // Frequent pairs as one step: acc * k + k2, v + k2, v * k2, v * v,
+  // v * v * k2, v * v2, acc + v * k2, acc - v * k2, v * k2 - acc, whole
+  // powers of acc, clamp(k, acc, k2).
+  OpMulAddK, OpLoadVAddK, OpLoadVMulK, OpLoadVSquare, OpLoadVSquareMulK, OpLoadVMulV,
+  OpAddVMulK, OpSubVMulK, OpVMulKSub, OpSquare, OpCube, OpPowN, OpClampK,
+  // Compound assignments: v = acc + v, v - acc, acc * v, v / acc, v + k2.
+  OpAddToV, OpSubFromV, OpMulToV, OpDivIntoV, OpAddKToV,
   // Any other binary operation (in `sub`) with a constant or variable operand.
   OpBinK, OpKBin, OpBinV, OpVBin,
   // Operators; a binary one takes its left operand from a stack slot.
-  OpAdd, OpSub, OpMul, OpDiv, OpMod, OpPow,
+  OpAdd, OpSub, OpMul, OpDiv, OpNeg, OpSin, OpCos,
+  // Every operation from here on runs through ApplyOp.
+  OpMod, OpPow,
   OpEq, OpNe, OpLt, OpLe, OpGt, OpGe,
   OpAnd, OpOr, OpXor, OpNand, OpNor, OpXnor,
-  OpNeg, OpNot,
+  OpNot,
   // One-argument functions.
-  OpAbs, OpAcos, OpAcosh, OpAsin, OpAsinh, OpAtan, OpAtanh, OpCeil, OpCos, OpCosh,
+  OpAbs, OpAcos, OpAcosh, OpAsin, OpAsinh, OpAtan, OpAtanh, OpCeil, OpCosh,
   OpCot, OpCsc, OpDeg2Rad, OpDeg2Grad, OpGrad2Deg, OpErf, OpErfc, OpExp, OpExpm1, OpFloor, OpFrac, OpLog,
-  OpLog10, OpLog1p, OpLog2, OpNcdf, OpRad2Deg, OpRound, OpSec, OpSgn, OpSin, OpSinc,
+  OpLog10, OpLog1p, OpLog2, OpNcdf, OpRad2Deg, OpRound, OpSec, OpSgn, OpSinc,
   OpSinh, OpSqrt, OpTan, OpTanh, OpTrunc,
   // Two arguments.
   OpAtan2, OpHypot, OpLogn, OpRoot, OpRoundn, OpEqual, OpNotEqual,
@@ -161,6 +171,15 @@ inline float PowN(float v, int n) {
     if (!n) return result;
     v *= v;
   }
+}
+
+// fmod(v, d) for a power of two d >= 1, exactly: v / d and d * trunc(v / d)
+// are exact, and so is the difference, which fmod's result is; the sign
+// (of a zero too) is v's. Floats from 2^23 on are whole already.
+inline float ModPowerOfTwo(float v, float d) {
+  const float q = v / d;
+  const float whole = std::fabs(q) < 8388608.0f ? static_cast<float>(static_cast<int32_t>(q)) : q;
+  return std::copysign(v - d * whole, v);
 }
 
 // The whole exponents written as multiplications.
@@ -486,7 +505,18 @@ std::vector<NodePtr> List(Nodes... nodes) {
   return list;
 }
 
+bool IsChained(Op op) { return op == OpMin || op == OpMax || op == OpSum || op == OpProd; }
+
 NodePtr MakeOp(Op op, std::vector<NodePtr> args) {
+  // min, max, sum and mul of many arguments fold left one by one, as the
+  // n-argument forms do: a chain of two-argument steps gives the same
+  // floats and fuses with its leaves.
+  if (IsChained(op) && args.size() > 2) {
+    NodePtr chain = std::move(args[0]);
+    const Op pair = op == OpSum ? OpAdd : (op == OpProd ? OpMul : op);
+    for (size_t i = 1; i < args.size(); ++i) chain = MakeOp(pair, List(std::move(chain), std::move(args[i])));
+    return chain;
+  }
   bool allConst = true;
   for (const NodePtr& a : args) allConst = allConst && a->kind == Node::Const;
   if (allConst) {
@@ -1129,15 +1159,24 @@ using Instr = Expression::Instr;
 
 bool IsLeaf(const Node& n) { return n.kind == Node::Const || n.kind == Node::Var; }
 
+// A power of two of at least 1: fmod by it has an exact short form.
+bool IsWholePowerOfTwo(float k) {
+  int exponent = 0;
+  return k >= 1.0f && std::isfinite(k) && std::frexp(k, &exponent) == 0.5f;
+}
+
 // The one-step form of `acc op k` (right) or `k op acc` (left); OpBinK /
 // OpKBin for the operations without their own.
-Op ConstantForm(Op op, bool right) {
+Op ConstantForm(Op op, bool right, float k) {
   switch (op) {
     case OpAdd: return OpAddK;
     case OpMul: return OpMulK;
     case OpSub: return right ? OpSubK : OpKSub;
     case OpDiv: return right ? OpDivK : OpKDiv;
     case OpPow: return right ? OpPowK : OpKBin;
+    case OpMod: return right ? (IsWholePowerOfTwo(k) ? OpModPow2K : OpModK) : OpKBin;
+    case OpMin: return right ? OpMinK : OpKMin;
+    case OpMax: return right ? OpMaxK : OpKMax;
     default: return right ? OpBinK : OpKBin;
   }
 }
@@ -1149,7 +1188,80 @@ Op VariableForm(Op op, bool right) {
     case OpMul: return OpMulV;
     case OpSub: return right ? OpSubV : OpVSub;
     case OpDiv: return right ? OpDivV : OpVDiv;
+    case OpMin: return right ? OpMinV : OpVMin;
+    case OpMax: return right ? OpMaxV : OpVMax;
     default: return right ? OpBinV : OpVBin;
+  }
+}
+
+// The branch that jumps unless `acc op k` holds (k on the right; mirrored
+// when the constant is on the left). False for the other operations.
+bool JumpUnlessForm(Op op, bool mirrored, Op& jump) {
+  switch (op) {
+    case OpLt: jump = mirrored ? OpJumpUnlessGtK : OpJumpUnlessLtK; return true;
+    case OpLe: jump = mirrored ? OpJumpUnlessGeK : OpJumpUnlessLeK; return true;
+    case OpGt: jump = mirrored ? OpJumpUnlessLtK : OpJumpUnlessGtK; return true;
+    case OpGe: jump = mirrored ? OpJumpUnlessLeK : OpJumpUnlessGeK; return true;
+    case OpEq: jump = OpJumpUnlessEqK; return true;
+    case OpNe: jump = OpJumpUnlessNeK; return true;
+    default: return false;
+  }
+}
+
+// v * k or k * v.
+bool IsScaledVariable(const Node& n, float*& p, float& k) {
+  if (n.kind != Node::Operation || n.op != OpMul || n.args.size() != 2) return false;
+  const Node* v = n.args[0].get();
+  const Node* c = n.args[1].get();
+  if (v->kind == Node::Const) std::swap(v, c);
+  if (v->kind != Node::Var || c->kind != Node::Const) return false;
+  p = v->p;
+  k = c->k;
+  return true;
+}
+
+// Fuses `in` into `last`, the step before it, where the pair has a one-step
+// form: each fused step does exactly what the two did in turn.
+bool Fuse(Instr& last, const Instr& in) {
+  switch (in.op) {
+    case OpAddK:
+      if (last.op == OpMulK) last.op = OpMulAddK;
+      else if (last.op == OpLoadV) last.op = OpLoadVAddK;
+      else return false;
+      last.k2 = in.k;
+      return true;
+    case OpMulK:
+      if (last.op == OpLoadV) last.op = OpLoadVMulK;
+      else if (last.op == OpLoadVSquare) last.op = OpLoadVSquareMulK;
+      else return false;
+      last.k2 = in.k;
+      return true;
+    case OpSquare:
+      if (last.op != OpLoadV) return false;
+      last.op = OpLoadVSquare;
+      return true;
+    case OpMulV:
+      if (last.op != OpLoadV) return false;
+      last.op = OpLoadVMulV;
+      last.p2 = in.p;
+      return true;
+    case OpStoreV:
+      if (last.op == OpLoadK) {
+        last.op = OpStoreK;
+        last.p2 = in.p;
+        return true;
+      }
+      if (last.p != in.p) return false;
+      switch (last.op) {
+        case OpAddV: last.op = OpAddToV; return true;
+        case OpVSub: last.op = OpSubFromV; return true;
+        case OpMulV: last.op = OpMulToV; return true;
+        case OpVDiv: last.op = OpDivIntoV; return true;
+        case OpLoadVAddK: last.op = OpAddKToV; return true;
+        default: return false;
+      }
+    default:
+      return false;
   }
 }
 
@@ -1161,22 +1273,23 @@ constexpr int kStepsPerCharge = 64;
 // in the accumulator; a compound left operand waits in a stack slot while
 // its right operand is computed. Slots are numbered at compile time, so a
 // jump out of the middle of an expression (break, continue) leaves nothing
-// to unwind. Leaves fold into the instruction that uses them, and frequent
-// pairs fuse, so a driver formula is a few steps with its value kept in a
-// register.
+// to unwind. Leaves fold into the instruction that uses them, comparisons
+// into the branch they feed, and frequent pairs fuse, so a driver formula
+// is a few steps with its value kept in a register.
 class Emitter {
  public:
   explicit Emitter(std::vector<Instr>& program) : _program(program) {}
 
   // Returns the number of stack slots the program uses.
   int EmitRoot(const Node& n) {
-    Emit(n);
+    Emit(n, true);
+    Append(Make(OpEnd));
     return _slots;
   }
 
  private:
   struct LoopJumps {
-    int result;  // slot of the loop's value
+    int result;  // slot of the loop's value; -1 when nothing reads it
     std::vector<size_t> breaks;
     std::vector<size_t> continues;
   };
@@ -1198,26 +1311,16 @@ class Emitter {
     return _label;
   }
 
-  // Fuses `in` into the previous step where a pair has a one-step form,
+  // Fuses `in` into the previous step where the pair has a one-step form,
   // unless a jump lands between the two.
   void AppendFusing(Instr in) {
-    Instr* last = _program.empty() || _program.size() == _label ? nullptr : &_program.back();
-    if (last && last->op == OpMulK && in.op == OpAddK) {
-      last->op = OpMulAddK;
-      last->k2 = in.k;
-      return;
-    }
-    if (last && last->op == OpLoadV && in.op == OpMulK) {
-      last->op = OpLoadVMulK;
-      last->k2 = in.k;
-      return;
-    }
+    if (!_program.empty() && _program.size() != _label && Fuse(_program.back(), in)) return;
     Append(in);
   }
 
   void Slot(Op op, int slot) {
     Instr in = Make(op);
-    in.slot = slot;
+    in.arg = slot;
     Append(in);
   }
 
@@ -1226,113 +1329,132 @@ class Emitter {
     _slots = std::max(_slots, _depth);
   }
 
-  void Jump(Op op, int32_t relative) {
-    Instr in = Make(op);
-    in.jump = relative;
-    Append(in);
-  }
-
   void PatchJumpsHere(const std::vector<size_t>& at) {
     const size_t here = Label();
-    for (size_t i : at) _program[i].jump = static_cast<int32_t>(here - i);
+    for (size_t i : at) _program[i].arg = static_cast<int32_t>(here - i);
   }
 
-  void Emit(const Node& n) {
+  // used: whether anything reads the value; a loop whose value nobody reads
+  // keeps none, and a bare name or number in that place is left out.
+  void Emit(const Node& n, bool used) {
     switch (n.kind) {
       case Node::Const: {
+        if (!used) return;
         Instr in = Make(OpLoadK);
         in.k = n.k;
         Append(in);
         return;
       }
       case Node::Var: {
+        if (!used) return;
         Instr in = Make(OpLoadV);
         in.p = n.p;
         Append(in);
         return;
       }
-      case Node::Select: return EmitSelect(n);
+      case Node::Select: return EmitSelect(n, used);
       case Node::Assign: return EmitAssign(n);
       case Node::Sequence:
-        for (const NodePtr& a : n.args) Emit(*a);
+        for (size_t i = 0; i < n.args.size(); ++i) Emit(*n.args[i], used && i + 1 == n.args.size());
         return;
-      case Node::Loop: return EmitLoop(n);
-      case Node::Break:
-        if (!n.args.empty()) {
-          Emit(*n.args[0]);
-          Slot(OpStoreSlot, _loops.back().result);
-        }
-        _loops.back().breaks.push_back(Append(Make(OpJump)));
-        return;
+      case Node::Loop: return EmitLoop(n, used);
+      case Node::Break: return EmitBreak(n);
       case Node::Continue:
         _loops.back().continues.push_back(Append(Make(OpJump)));
         return;
       case Node::Return:
-        for (const NodePtr& a : n.args) Emit(*a);
+        for (const NodePtr& a : n.args) Emit(*a, false);
         Append(Make(OpReturn));
         return;
       case Node::Operation: return EmitOperation(n);
     }
   }
 
-  void EmitSelect(const Node& n) {
-    Emit(*n.args[0]);
-    const size_t branch = Append(Make(OpJumpIfFalse));
-    Emit(*n.args[1]);
+  // The condition, then a branch taken when it is false; returns the
+  // branch to patch.
+  size_t EmitJumpUnless(const Node& c) {
+    Op jump;
+    if (c.kind == Node::Operation && c.args.size() == 2) {
+      for (int side = 1; side >= 0; --side) {
+        const Node& k = *c.args[static_cast<size_t>(side)];
+        if (k.kind != Node::Const || !JumpUnlessForm(c.op, side == 0, jump)) continue;
+        Emit(*c.args[static_cast<size_t>(1 - side)], true);
+        Instr in = Make(jump);
+        in.k = k.k;
+        return Append(in);
+      }
+    }
+    Emit(c, true);
+    return Append(Make(OpJumpIfFalse));
+  }
+
+  void EmitSelect(const Node& n, bool used) {
+    const size_t branch = EmitJumpUnless(*n.args[0]);
+    Emit(*n.args[1], used);
     const size_t jump = Append(Make(OpJump));
     PatchJumpsHere({branch});
-    Emit(*n.args[2]);
+    Emit(*n.args[2], used);
     PatchJumpsHere({jump});
   }
 
   // x := value, or x op= value as x = x op value.
   void EmitAssign(const Node& n) {
-    Emit(*n.args[0]);
+    Emit(*n.args[0], true);
     if (n.op != OpLoadK) EmitWithVariable(n.op, n.p, false);
     Instr in = Make(OpStoreV);
     in.p = n.p;
-    Append(in);
+    AppendFusing(in);
+  }
+
+  void EmitBreak(const Node& n) {
+    LoopJumps& loop = _loops.back();
+    if (!n.args.empty()) {
+      Emit(*n.args[0], loop.result >= 0);
+      if (loop.result >= 0) Slot(OpStoreSlot, loop.result);
+    }
+    loop.breaks.push_back(Append(Make(OpJump)));
   }
 
   // The loop's value (its last body value, 0 before the first) lives in a
-  // slot: break[v] writes it, the exit reads it back.
-  //   while/for:     top: cond; if false -> end; body; cont: step; loop -> top
+  // slot when something reads it: break[v] writes it, the exit reads it.
+  //   while/for:     top: cond; unless -> end; body; cont: step; loop -> top
   //   repeat..until: top: body; cont: cond; if true -> end; loop -> top
-  void EmitLoop(const Node& n) {
-    const int result = _depth;
-    Append(Make(OpLoadK));
-    PushAccumulator();
+  void EmitLoop(const Node& n, bool used) {
+    const int result = used ? _depth : -1;
+    if (used) {
+      Append(Make(OpLoadK));
+      PushAccumulator();
+    }
     _loops.push_back(LoopJumps{result, {}, {}});
     const size_t top = Label();
     std::vector<size_t> exits;
-    if (!n.testAfter) {
-      Emit(*n.args[0]);
-      exits.push_back(Append(Make(OpJumpIfFalse)));
-    }
-    Emit(*n.args[1]);
-    Slot(OpStoreSlot, result);
+    if (!n.testAfter) exits.push_back(EmitJumpUnless(*n.args[0]));
+    Emit(*n.args[1], used);
+    if (used) Slot(OpStoreSlot, result);
     PatchJumpsHere(_loops.back().continues);
-    if (n.args[2]) Emit(*n.args[2]);
+    if (n.args[2]) Emit(*n.args[2], false);
     if (n.testAfter) {
-      Emit(*n.args[0]);
+      Emit(*n.args[0], true);
       exits.push_back(Append(Make(OpJumpIfTrue)));
     }
     const size_t back = _program.size();
     Instr loop = Make(OpLoop);
-    loop.jump = -static_cast<int32_t>(back - top);
+    loop.arg = -static_cast<int32_t>(back - top);
     loop.charge = 1 + static_cast<int32_t>((back - top) / kStepsPerCharge);
     Append(loop);
     exits.insert(exits.end(), _loops.back().breaks.begin(), _loops.back().breaks.end());
     PatchJumpsHere(exits);
-    Slot(OpLoadSlot, result);
-    --_depth;
+    if (used) {
+      Slot(OpLoadSlot, result);
+      --_depth;
+    }
     _loops.pop_back();
   }
 
   void EmitOperation(const Node& n) {
     if (n.args.size() == 2) return EmitBinary(n.op, *n.args[0], *n.args[1]);
     if (n.op == OpClamp && n.args[0]->kind == Node::Const && n.args[2]->kind == Node::Const) {
-      Emit(*n.args[1]);
+      Emit(*n.args[1], true);
       Instr in = Make(OpClampK);
       in.k = n.args[0]->k;
       in.k2 = n.args[2]->k;
@@ -1344,35 +1466,60 @@ class Emitter {
     const int first = _depth;
     const size_t count = n.args.size();
     for (size_t i = 0; i + 1 < count; ++i) {
-      Emit(*n.args[i]);
+      Emit(*n.args[i], true);
       PushAccumulator();
     }
-    Emit(*n.args[count - 1]);
+    Emit(*n.args[count - 1], true);
     Instr in = Make(n.op);
     in.count = static_cast<uint8_t>(count);
-    in.slot = first;
+    in.arg = first;
     Append(in);
     _slots = std::max(_slots, first + static_cast<int>(count));
     _depth = first;
   }
 
+  // a + v*k, v*k + a, a - v*k, v*k - a as one step after a.
+  bool EmitWithScaledVariable(Op op, const Node& a, const Node& b) {
+    if (op != OpAdd && op != OpSub) return false;
+    float* p;
+    float k;
+    Op fused;
+    const Node* rest;
+    if (!IsLeaf(a) && IsScaledVariable(b, p, k)) {
+      fused = op == OpAdd ? OpAddVMulK : OpSubVMulK;
+      rest = &a;
+    } else if (!IsLeaf(b) && IsScaledVariable(a, p, k)) {
+      fused = op == OpAdd ? OpAddVMulK : OpVMulKSub;
+      rest = &b;
+    } else {
+      return false;
+    }
+    Emit(*rest, true);
+    Instr in = Make(fused);
+    in.p = p;
+    in.k2 = k;
+    Append(in);
+    return true;
+  }
+
   void EmitBinary(Op op, const Node& left, const Node& right) {
+    if (EmitWithScaledVariable(op, left, right)) return;
     const Node* a = &left;
     const Node* b = &right;
     // A leaf goes right where the order does not matter: x*3 for 3*x.
     if (IsLeaf(*a) && (!IsLeaf(*b) || a->kind == Node::Const) && IsCommutative(op)) std::swap(a, b);
     if (IsLeaf(*b)) {
-      Emit(*a);
+      Emit(*a, true);
       EmitWithLeaf(op, *b, true);
     } else if (IsLeaf(*a)) {
-      Emit(*b);
+      Emit(*b, true);
       EmitWithLeaf(op, *a, false);
     } else {
-      Emit(*a);
+      Emit(*a, true);
       PushAccumulator();
-      Emit(*b);
+      Emit(*b, true);
       Instr in = Make(op);
-      in.slot = --_depth;
+      in.arg = --_depth;
       in.count = 2;
       Append(in);
     }
@@ -1382,7 +1529,7 @@ class Emitter {
   void EmitWithLeaf(Op op, const Node& leaf, bool right) {
     if (leaf.kind == Node::Var) return EmitWithVariable(op, leaf.p, right);
     if (op == OpPow && right && EmitWholePower(leaf.k)) return;
-    Instr in = Make(ConstantForm(op, right));
+    Instr in = Make(ConstantForm(op, right, leaf.k));
     in.k = leaf.k;
     in.sub = op;
     AppendFusing(in);
@@ -1401,7 +1548,7 @@ class Emitter {
     if (!(n >= 2.0f && n <= kMaxMultipliedPower) || n != std::trunc(n)) return false;
     Instr in = Make(n == 2.0f ? OpSquare : (n == 3.0f ? OpCube : OpPowN));
     in.count = static_cast<uint8_t>(n);
-    Append(in);
+    AppendFusing(in);
     return true;
   }
 
@@ -1435,7 +1582,9 @@ void Expression::Release() {
   Instr nan{};
   nan.op = OpLoadK;
   nan.k = kNaN;
-  _program.assign(1, nan);
+  Instr end{};
+  end.op = OpEnd;
+  _program = {nan, end};
   _stack.assign(1, 0.0f);
   _locals.clear();
   _stopped = false;
@@ -1461,19 +1610,37 @@ bool Expression::Compile(std::string_view text, const ExprSymbolTable& table) {
 }
 
 float Expression::Value() const {
-  _stopped = false;
   float* const stack = _stack.data();
   float acc = 0.0f;
   int budget = kMaxLoopIterations;
-  const Instr* const code = _program.data();
-  const Instr* const end = code + _program.size();
-  for (const Instr* in = code; in < end; ++in) {
+  // Every program closes with OpEnd, so the loop needs no bound of its own.
+  for (const Instr* in = _program.data();; ++in) {
     switch (in->op) {
+      case OpEnd: _stopped = false; return acc;
       case OpLoadK: acc = in->k; break;
       case OpLoadV: acc = *in->p; break;
       case OpStoreV: *in->p = acc; break;
-      case OpLoadSlot: acc = stack[in->slot]; break;
-      case OpStoreSlot: stack[in->slot] = acc; break;
+      case OpStoreK: acc = in->k; *in->p2 = acc; break;
+      case OpLoadSlot: acc = stack[in->arg]; break;
+      case OpStoreSlot: stack[in->arg] = acc; break;
+      case OpJump: in += in->arg - 1; break;
+      case OpJumpIfFalse: if (!Truth(acc)) in += in->arg - 1; break;
+      case OpJumpIfTrue: if (Truth(acc)) in += in->arg - 1; break;
+      case OpLoop:
+        budget -= in->charge;
+        if (budget < 0) {
+          _stopped = true;
+          return kNaN;
+        }
+        in += in->arg - 1;
+        break;
+      case OpReturn: _stopped = false; return kNaN;
+      case OpJumpUnlessLtK: if (!(acc < in->k)) in += in->arg - 1; break;
+      case OpJumpUnlessLeK: if (!(acc <= in->k)) in += in->arg - 1; break;
+      case OpJumpUnlessGtK: if (!(acc > in->k)) in += in->arg - 1; break;
+      case OpJumpUnlessGeK: if (!(acc >= in->k)) in += in->arg - 1; break;
+      case OpJumpUnlessEqK: if (!(acc == in->k)) in += in->arg - 1; break;
+      case OpJumpUnlessNeK: if (!(acc != in->k)) in += in->arg - 1; break;
       case OpAddK: acc += in->k; break;
       case OpSubK: acc -= in->k; break;
       case OpKSub: acc = in->k - acc; break;
@@ -1481,51 +1648,54 @@ float Expression::Value() const {
       case OpDivK: acc /= in->k; break;
       case OpKDiv: acc = in->k / acc; break;
       case OpPowK: acc = std::pow(acc, in->k); break;
+      case OpModK: acc = std::fmod(acc, in->k); break;
+      case OpModPow2K: acc = ModPowerOfTwo(acc, in->k); break;
+      case OpMinK: acc = std::min(acc, in->k); break;
+      case OpMaxK: acc = std::max(acc, in->k); break;
+      case OpKMin: acc = std::min(in->k, acc); break;
+      case OpKMax: acc = std::max(in->k, acc); break;
       case OpAddV: acc += *in->p; break;
       case OpSubV: acc -= *in->p; break;
       case OpVSub: acc = *in->p - acc; break;
       case OpMulV: acc *= *in->p; break;
       case OpDivV: acc /= *in->p; break;
       case OpVDiv: acc = *in->p / acc; break;
+      case OpMinV: acc = std::min(acc, *in->p); break;
+      case OpMaxV: acc = std::max(acc, *in->p); break;
+      case OpVMin: acc = std::min(*in->p, acc); break;
+      case OpVMax: acc = std::max(*in->p, acc); break;
       case OpMulAddK: acc = acc * in->k + in->k2; break;
+      case OpLoadVAddK: acc = *in->p + in->k2; break;
       case OpLoadVMulK: acc = *in->p * in->k2; break;
+      case OpLoadVSquare: acc = *in->p * *in->p; break;
+      case OpLoadVSquareMulK: acc = (*in->p * *in->p) * in->k2; break;
+      case OpLoadVMulV: acc = *in->p * *in->p2; break;
+      case OpAddVMulK: acc = acc + *in->p * in->k2; break;
+      case OpSubVMulK: acc = acc - *in->p * in->k2; break;
+      case OpVMulKSub: acc = *in->p * in->k2 - acc; break;
       case OpSquare: acc *= acc; break;
       case OpCube: acc = acc * acc * acc; break;
       case OpPowN: acc = PowN(acc, in->count); break;
       case OpClampK: acc = acc < in->k ? in->k : (acc > in->k2 ? in->k2 : acc); break;
-      case OpBinK: case OpKBin: case OpBinV: case OpVBin: {
-        const float leaf = in->op == OpBinK || in->op == OpKBin ? in->k : *in->p;
-        const bool right = in->op == OpBinK || in->op == OpBinV;
-        const float a[2] = {right ? acc : leaf, right ? leaf : acc};
-        acc = ApplyOp(static_cast<Op>(in->sub), a, 2);
-        break;
-      }
-      case OpAdd: acc = stack[in->slot] + acc; break;
-      case OpSub: acc = stack[in->slot] - acc; break;
-      case OpMul: acc = stack[in->slot] * acc; break;
-      case OpDiv: acc = stack[in->slot] / acc; break;
+      case OpAddToV: acc += *in->p; *in->p = acc; break;
+      case OpSubFromV: acc = *in->p - acc; *in->p = acc; break;
+      case OpMulToV: acc *= *in->p; *in->p = acc; break;
+      case OpDivIntoV: acc = *in->p / acc; *in->p = acc; break;
+      case OpAddKToV: acc = *in->p + in->k2; *in->p = acc; break;
+      case OpBinK: { const float a[2] = {acc, in->k}; acc = ApplyOp(static_cast<Op>(in->sub), a, 2); break; }
+      case OpKBin: { const float a[2] = {in->k, acc}; acc = ApplyOp(static_cast<Op>(in->sub), a, 2); break; }
+      case OpBinV: { const float a[2] = {acc, *in->p}; acc = ApplyOp(static_cast<Op>(in->sub), a, 2); break; }
+      case OpVBin: { const float a[2] = {*in->p, acc}; acc = ApplyOp(static_cast<Op>(in->sub), a, 2); break; }
+      case OpAdd: acc = stack[in->arg] + acc; break;
+      case OpSub: acc = stack[in->arg] - acc; break;
+      case OpMul: acc = stack[in->arg] * acc; break;
+      case OpDiv: acc = stack[in->arg] / acc; break;
       case OpNeg: acc = -acc; break;
       case OpSin: acc = std::sin(acc); break;
       case OpCos: acc = std::cos(acc); break;
-      case OpJump: in += in->jump - 1; break;
-      case OpJumpIfFalse:
-        if (!Truth(acc)) in += in->jump - 1;
-        break;
-      case OpJumpIfTrue:
-        if (Truth(acc)) in += in->jump - 1;
-        break;
-      case OpLoop:
-        budget -= in->charge;
-        if (budget < 0) {
-          _stopped = true;
-          return kNaN;
-        }
-        in += in->jump - 1;
-        break;
-      case OpReturn: return kNaN;
       default: {
         // n arguments: n - 1 in slots, the last in the accumulator.
-        float* args = stack + in->slot;
+        float* args = stack + in->arg;
         const int n = in->count;
         args[n - 1] = acc;
         acc = ApplyOp(static_cast<Op>(in->op), args, n);
@@ -1533,7 +1703,6 @@ float Expression::Value() const {
       }
     }
   }
-  return acc;
 }
 
 // ---------------------------------------------------------------------------

@@ -80,17 +80,19 @@ class Expression {
   // in the implementation can build it.
   struct Instr {
     uint8_t op;
-    uint8_t count;  // arguments of a generic step: count - 1 in stack slots, the last in the accumulator
+    // Arguments of a generic step (count - 1 in slots from arg, the last in
+    // the accumulator); the exponent of a whole power.
+    uint8_t count;
     uint8_t sub;    // the operation of a generic step with a leaf operand
+    int32_t arg;    // stack slot, or branch target relative to this instruction
     union {
-      float k2;        // second constant of a fused step
-      int32_t slot;    // stack slot of a step that reads or writes the stack
-      int32_t charge;  // loop budget a pass back to a loop's start costs
+      float k;   // constant operand
+      float* p;  // bound variable
     };
     union {
-      float k;         // constant operand
-      float* p;        // bound variable
-      int32_t jump;    // branch target, relative to this instruction
+      float k2;        // second constant of a fused step
+      float* p2;       // second variable of a fused step
+      int32_t charge;  // loop budget a pass back to the loop's start costs
     };
   };
 
