@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "sequence/Expression.h"
+#include "BenchMain.h"
 
 namespace {
 
@@ -98,4 +99,4 @@ BENCHMARK_CAPTURE(EvaluateFormula, loop, kLoop);
 BENCHMARK_TEMPLATE(PlainFormula, Loop)->Name("PlainFormula/loop");
 BENCHMARK(CompileFormula);
 
-BENCHMARK_MAIN();
+VELMORA_BENCHMARK_MAIN()
