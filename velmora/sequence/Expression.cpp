@@ -24,47 +24,51 @@ namespace {
 // [SECTION] Operations
 // ---------------------------------------------------------------------------
 
-enum Op : uint8_t {
-  // Control, variables and stack slots. End closes every program.
-  OpEnd, OpLoadK, OpLoadV, OpStoreV, OpStoreK, OpLoadSlot, OpStoreSlot,
-  OpJump, OpJumpIfFalse, OpJumpIfTrue, OpLoop, OpReturn,
-  // A comparison with a constant fused into the branch it feeds: jump
-  // unless acc op k.
-  OpJumpUnlessLtK, OpJumpUnlessLeK, OpJumpUnlessGtK, OpJumpUnlessGeK, OpJumpUnlessEqK, OpJumpUnlessNeK,
-  // Arithmetic with a constant or a variable operand fused in: acc op k,
-  // k op acc, acc op v, v op acc.
-  OpAddK, OpSubK, OpKSub, OpMulK, OpDivK, OpKDiv, OpPowK, OpModK, OpModPow2K,
-  OpMinK, OpMaxK, OpKMin, OpKMax,
-  OpAddV, OpSubV, OpVSub, OpMulV, OpDivV, OpVDiv, OpMinV, OpMaxV, OpVMin, OpVMax,
-  // Frequent pairs as one step: acc * k + k2, v + k2, v * k2, v * v,
-  // v * v * k2, v * v2, acc + v * k2, acc - v * k2, v * k2 - acc, whole
-  // powers of acc, clamp(k, acc, k2).
-  OpMulAddK, OpLoadVAddK, OpLoadVMulK, OpLoadVSquare, OpLoadVSquareMulK, OpLoadVMulV,
-  OpAddVMulK, OpSubVMulK, OpVMulKSub, OpSquare, OpCube, OpPowN, OpClampK,
-  // Compound assignments: v = acc + v, v - acc, acc * v, v / acc, v + k2.
-  OpAddToV, OpSubFromV, OpMulToV, OpDivIntoV, OpAddKToV,
-  // Any other binary operation (in `sub`) with a constant or variable operand.
-  OpBinK, OpKBin, OpBinV, OpVBin,
-  // Operators; a binary one takes its left operand from a stack slot.
-  OpAdd, OpSub, OpMul, OpDiv, OpNeg, OpSin, OpCos,
-  // Every operation from here on runs through ApplyOp.
-  OpMod, OpPow,
-  OpEq, OpNe, OpLt, OpLe, OpGt, OpGe,
-  OpAnd, OpOr, OpXor, OpNand, OpNor, OpXnor,
-  OpNot,
-  // One-argument functions.
-  OpAbs, OpAcos, OpAcosh, OpAsin, OpAsinh, OpAtan, OpAtanh, OpCeil, OpCosh,
-  OpCot, OpCsc, OpDeg2Rad, OpDeg2Grad, OpGrad2Deg, OpErf, OpErfc, OpExp, OpExpm1, OpFloor, OpFrac, OpLog,
-  OpLog10, OpLog1p, OpLog2, OpNcdf, OpRad2Deg, OpRound, OpSec, OpSgn, OpSinc,
-  OpSinh, OpSqrt, OpTan, OpTanh, OpTrunc,
-  // Two arguments.
-  OpAtan2, OpHypot, OpLogn, OpRoot, OpRoundn, OpEqual, OpNotEqual,
-  // Three arguments: (low, value, high).
-  OpClamp, OpIclamp, OpInrange,
-  // Any number of arguments, at least one.
-  OpMin, OpMax, OpAvg, OpSum, OpProd, OpMand, OpMor,
-  OpCount
-};
+// Every operation, in code order, as two lists: the steps the evaluator runs
+// itself and the operations it hands to ApplyOp. The operation codes and
+// the evaluator's table of steps are both made from these lists, so the two
+// cannot fall out of step.
+//   Control, variables and stack slots; End closes every program.
+//   JumpUnless..K: a comparison with a constant fused into the branch it
+//     feeds (jump unless acc op k).
+//   ..K, K.., ..V, V..: acc op k, k op acc, acc op v, v op acc.
+//   Frequent pairs as one step: acc * k + k2, v + k2, v * k2, v * v,
+//     v * v * k2, v * v2, acc + v * k2, acc - v * k2, v * k2 - acc, whole
+//     powers of acc, clamp(k, acc, k2).
+//   Compound assignments: v = acc + v, v - acc, acc * v, v / acc, v + k2.
+//   BinK, KBin, BinV, VBin: any other binary operation (in `sub`) with a
+//     constant or variable operand.
+//   Add, Sub, Mul, Div: the left operand from a stack slot.
+#define EXPRESSION_STEPS(X)                                                                          \
+  X(End) X(LoadK) X(LoadV) X(StoreV) X(StoreK) X(LoadSlot) X(StoreSlot)                              \
+  X(Jump) X(JumpIfFalse) X(JumpIfTrue) X(Loop) X(Return)                                             \
+  X(JumpUnlessLtK) X(JumpUnlessLeK) X(JumpUnlessGtK) X(JumpUnlessGeK) X(JumpUnlessEqK)               \
+  X(JumpUnlessNeK)                                                                                   \
+  X(AddK) X(SubK) X(KSub) X(MulK) X(DivK) X(KDiv) X(PowK) X(ModK) X(ModPow2K)                        \
+  X(MinK) X(MaxK) X(KMin) X(KMax)                                                                    \
+  X(AddV) X(SubV) X(VSub) X(MulV) X(DivV) X(VDiv) X(MinV) X(MaxV) X(VMin) X(VMax)                    \
+  X(MulAddK) X(LoadVAddK) X(LoadVMulK) X(LoadVSquare) X(LoadVSquareMulK) X(LoadVMulV)                \
+  X(AddVMulK) X(SubVMulK) X(VMulKSub) X(Square) X(Cube) X(PowN) X(ClampK)                            \
+  X(AddToV) X(SubFromV) X(MulToV) X(DivIntoV) X(AddKToV)                                             \
+  X(BinK) X(KBin) X(BinV) X(VBin)                                                                    \
+  X(Add) X(Sub) X(Mul) X(Div) X(Neg) X(Sin) X(Cos)
+
+// Operators, then functions of one, two, three and any number of arguments
+// (three: low, value, high).
+#define EXPRESSION_APPLIED(X)                                                                        \
+  X(Mod) X(Pow) X(Eq) X(Ne) X(Lt) X(Le) X(Gt) X(Ge) X(And) X(Or) X(Xor) X(Nand) X(Nor) X(Xnor)       \
+  X(Not)                                                                                             \
+  X(Abs) X(Acos) X(Acosh) X(Asin) X(Asinh) X(Atan) X(Atanh) X(Ceil) X(Cosh) X(Cot) X(Csc)            \
+  X(Deg2Rad) X(Deg2Grad) X(Grad2Deg) X(Erf) X(Erfc) X(Exp) X(Expm1) X(Floor) X(Frac) X(Log)          \
+  X(Log10) X(Log1p) X(Log2) X(Ncdf) X(Rad2Deg) X(Round) X(Sec) X(Sgn) X(Sinc) X(Sinh) X(Sqrt)        \
+  X(Tan) X(Tanh) X(Trunc)                                                                            \
+  X(Atan2) X(Hypot) X(Logn) X(Root) X(Roundn) X(Equal) X(NotEqual)                                   \
+  X(Clamp) X(Iclamp) X(Inrange)                                                                      \
+  X(Min) X(Max) X(Avg) X(Sum) X(Prod) X(Mand) X(Mor)
+
+#define EXPRESSION_OP_CODE(name) Op##name,
+enum Op : uint8_t { EXPRESSION_STEPS(EXPRESSION_OP_CODE) EXPRESSION_APPLIED(EXPRESSION_OP_CODE) OpCount };
+#undef EXPRESSION_OP_CODE
 
 struct FunctionInfo {
   const char* name;
@@ -1609,101 +1613,263 @@ bool Expression::Compile(std::string_view text, const ExprSymbolTable& table) {
   return true;
 }
 
+// Threaded dispatch (the labels-as-values extension of GCC and Clang): every
+// step ends with its own jump to the next step's code, which branch
+// prediction follows far better than one shared switch. Every program
+// closes with OpEnd, so there is no bound to test either.
+#define EXPRESSION_STEP_LABEL(name) &&Do##name,
+#define EXPRESSION_APPLIED_LABEL(name) &&DoApplied,
+#define NEXT goto* kSteps[(++in)->op]
+
 float Expression::Value() const {
+  static const void* const kSteps[] = {EXPRESSION_STEPS(EXPRESSION_STEP_LABEL)
+                                           EXPRESSION_APPLIED(EXPRESSION_APPLIED_LABEL)};
+  static_assert(sizeof kSteps / sizeof kSteps[0] == OpCount, "one step per operation");
   float* const stack = _stack.data();
   float acc = 0.0f;
   int budget = kMaxLoopIterations;
-  // Every program closes with OpEnd, so the loop needs no bound of its own.
-  for (const Instr* in = _program.data();; ++in) {
-    switch (in->op) {
-      case OpEnd: _stopped = false; return acc;
-      case OpLoadK: acc = in->k; break;
-      case OpLoadV: acc = *in->p; break;
-      case OpStoreV: *in->p = acc; break;
-      case OpStoreK: acc = in->k; *in->p2 = acc; break;
-      case OpLoadSlot: acc = stack[in->arg]; break;
-      case OpStoreSlot: stack[in->arg] = acc; break;
-      case OpJump: in += in->arg - 1; break;
-      case OpJumpIfFalse: if (!Truth(acc)) in += in->arg - 1; break;
-      case OpJumpIfTrue: if (Truth(acc)) in += in->arg - 1; break;
-      case OpLoop:
-        budget -= in->charge;
-        if (budget < 0) {
-          _stopped = true;
-          return kNaN;
-        }
-        in += in->arg - 1;
-        break;
-      case OpReturn: _stopped = false; return kNaN;
-      case OpJumpUnlessLtK: if (!(acc < in->k)) in += in->arg - 1; break;
-      case OpJumpUnlessLeK: if (!(acc <= in->k)) in += in->arg - 1; break;
-      case OpJumpUnlessGtK: if (!(acc > in->k)) in += in->arg - 1; break;
-      case OpJumpUnlessGeK: if (!(acc >= in->k)) in += in->arg - 1; break;
-      case OpJumpUnlessEqK: if (!(acc == in->k)) in += in->arg - 1; break;
-      case OpJumpUnlessNeK: if (!(acc != in->k)) in += in->arg - 1; break;
-      case OpAddK: acc += in->k; break;
-      case OpSubK: acc -= in->k; break;
-      case OpKSub: acc = in->k - acc; break;
-      case OpMulK: acc *= in->k; break;
-      case OpDivK: acc /= in->k; break;
-      case OpKDiv: acc = in->k / acc; break;
-      case OpPowK: acc = std::pow(acc, in->k); break;
-      case OpModK: acc = std::fmod(acc, in->k); break;
-      case OpModPow2K: acc = ModPowerOfTwo(acc, in->k); break;
-      case OpMinK: acc = std::min(acc, in->k); break;
-      case OpMaxK: acc = std::max(acc, in->k); break;
-      case OpKMin: acc = std::min(in->k, acc); break;
-      case OpKMax: acc = std::max(in->k, acc); break;
-      case OpAddV: acc += *in->p; break;
-      case OpSubV: acc -= *in->p; break;
-      case OpVSub: acc = *in->p - acc; break;
-      case OpMulV: acc *= *in->p; break;
-      case OpDivV: acc /= *in->p; break;
-      case OpVDiv: acc = *in->p / acc; break;
-      case OpMinV: acc = std::min(acc, *in->p); break;
-      case OpMaxV: acc = std::max(acc, *in->p); break;
-      case OpVMin: acc = std::min(*in->p, acc); break;
-      case OpVMax: acc = std::max(*in->p, acc); break;
-      case OpMulAddK: acc = acc * in->k + in->k2; break;
-      case OpLoadVAddK: acc = *in->p + in->k2; break;
-      case OpLoadVMulK: acc = *in->p * in->k2; break;
-      case OpLoadVSquare: acc = *in->p * *in->p; break;
-      case OpLoadVSquareMulK: acc = (*in->p * *in->p) * in->k2; break;
-      case OpLoadVMulV: acc = *in->p * *in->p2; break;
-      case OpAddVMulK: acc = acc + *in->p * in->k2; break;
-      case OpSubVMulK: acc = acc - *in->p * in->k2; break;
-      case OpVMulKSub: acc = *in->p * in->k2 - acc; break;
-      case OpSquare: acc *= acc; break;
-      case OpCube: acc = acc * acc * acc; break;
-      case OpPowN: acc = PowN(acc, in->count); break;
-      case OpClampK: acc = acc < in->k ? in->k : (acc > in->k2 ? in->k2 : acc); break;
-      case OpAddToV: acc += *in->p; *in->p = acc; break;
-      case OpSubFromV: acc = *in->p - acc; *in->p = acc; break;
-      case OpMulToV: acc *= *in->p; *in->p = acc; break;
-      case OpDivIntoV: acc = *in->p / acc; *in->p = acc; break;
-      case OpAddKToV: acc = *in->p + in->k2; *in->p = acc; break;
-      case OpBinK: { const float a[2] = {acc, in->k}; acc = ApplyOp(static_cast<Op>(in->sub), a, 2); break; }
-      case OpKBin: { const float a[2] = {in->k, acc}; acc = ApplyOp(static_cast<Op>(in->sub), a, 2); break; }
-      case OpBinV: { const float a[2] = {acc, *in->p}; acc = ApplyOp(static_cast<Op>(in->sub), a, 2); break; }
-      case OpVBin: { const float a[2] = {*in->p, acc}; acc = ApplyOp(static_cast<Op>(in->sub), a, 2); break; }
-      case OpAdd: acc = stack[in->arg] + acc; break;
-      case OpSub: acc = stack[in->arg] - acc; break;
-      case OpMul: acc = stack[in->arg] * acc; break;
-      case OpDiv: acc = stack[in->arg] / acc; break;
-      case OpNeg: acc = -acc; break;
-      case OpSin: acc = std::sin(acc); break;
-      case OpCos: acc = std::cos(acc); break;
-      default: {
-        // n arguments: n - 1 in slots, the last in the accumulator.
-        float* args = stack + in->arg;
-        const int n = in->count;
-        args[n - 1] = acc;
-        acc = ApplyOp(static_cast<Op>(in->op), args, n);
-        break;
-      }
-    }
+  const Instr* in = _program.data();
+  goto* kSteps[in->op];
+DoEnd:
+  _stopped = false;
+  return acc;
+DoLoadK:
+  acc = in->k;
+  NEXT;
+DoLoadV:
+  acc = *in->p;
+  NEXT;
+DoStoreV:
+  *in->p = acc;
+  NEXT;
+DoStoreK:
+  acc = in->k; *in->p2 = acc;
+  NEXT;
+DoLoadSlot:
+  acc = stack[in->arg];
+  NEXT;
+DoStoreSlot:
+  stack[in->arg] = acc;
+  NEXT;
+DoJump:
+  in += in->arg - 1; NEXT;
+DoJumpIfFalse:
+  if (!Truth(acc)) in += in->arg - 1;
+  NEXT;
+DoJumpIfTrue:
+  if (Truth(acc)) in += in->arg - 1;
+  NEXT;
+DoLoop:
+  budget -= in->charge;
+  if (budget < 0) {
+    _stopped = true;
+    return kNaN;
   }
+  in += in->arg - 1;
+  NEXT;
+DoReturn:
+  _stopped = false;
+  return kNaN;
+DoJumpUnlessLtK:
+  if (!(acc < in->k)) in += in->arg - 1;
+  NEXT;
+DoJumpUnlessLeK:
+  if (!(acc <= in->k)) in += in->arg - 1;
+  NEXT;
+DoJumpUnlessGtK:
+  if (!(acc > in->k)) in += in->arg - 1;
+  NEXT;
+DoJumpUnlessGeK:
+  if (!(acc >= in->k)) in += in->arg - 1;
+  NEXT;
+DoJumpUnlessEqK:
+  if (!(acc == in->k)) in += in->arg - 1;
+  NEXT;
+DoJumpUnlessNeK:
+  if (!(acc != in->k)) in += in->arg - 1;
+  NEXT;
+DoAddK:
+  acc += in->k;
+  NEXT;
+DoSubK:
+  acc -= in->k;
+  NEXT;
+DoKSub:
+  acc = in->k - acc;
+  NEXT;
+DoMulK:
+  acc *= in->k;
+  NEXT;
+DoDivK:
+  acc /= in->k;
+  NEXT;
+DoKDiv:
+  acc = in->k / acc;
+  NEXT;
+DoPowK:
+  acc = std::pow(acc, in->k);
+  NEXT;
+DoModK:
+  acc = std::fmod(acc, in->k);
+  NEXT;
+DoModPow2K:
+  acc = ModPowerOfTwo(acc, in->k);
+  NEXT;
+DoMinK:
+  acc = std::min(acc, in->k);
+  NEXT;
+DoMaxK:
+  acc = std::max(acc, in->k);
+  NEXT;
+DoKMin:
+  acc = std::min(in->k, acc);
+  NEXT;
+DoKMax:
+  acc = std::max(in->k, acc);
+  NEXT;
+DoAddV:
+  acc += *in->p;
+  NEXT;
+DoSubV:
+  acc -= *in->p;
+  NEXT;
+DoVSub:
+  acc = *in->p - acc;
+  NEXT;
+DoMulV:
+  acc *= *in->p;
+  NEXT;
+DoDivV:
+  acc /= *in->p;
+  NEXT;
+DoVDiv:
+  acc = *in->p / acc;
+  NEXT;
+DoMinV:
+  acc = std::min(acc, *in->p);
+  NEXT;
+DoMaxV:
+  acc = std::max(acc, *in->p);
+  NEXT;
+DoVMin:
+  acc = std::min(*in->p, acc);
+  NEXT;
+DoVMax:
+  acc = std::max(*in->p, acc);
+  NEXT;
+DoMulAddK:
+  acc = acc * in->k + in->k2;
+  NEXT;
+DoLoadVAddK:
+  acc = *in->p + in->k2;
+  NEXT;
+DoLoadVMulK:
+  acc = *in->p * in->k2;
+  NEXT;
+DoLoadVSquare:
+  acc = *in->p * *in->p;
+  NEXT;
+DoLoadVSquareMulK:
+  acc = (*in->p * *in->p) * in->k2;
+  NEXT;
+DoLoadVMulV:
+  acc = *in->p * *in->p2;
+  NEXT;
+DoAddVMulK:
+  acc = acc + *in->p * in->k2;
+  NEXT;
+DoSubVMulK:
+  acc = acc - *in->p * in->k2;
+  NEXT;
+DoVMulKSub:
+  acc = *in->p * in->k2 - acc;
+  NEXT;
+DoSquare:
+  acc *= acc;
+  NEXT;
+DoCube:
+  acc = acc * acc * acc;
+  NEXT;
+DoPowN:
+  acc = PowN(acc, in->count);
+  NEXT;
+DoClampK:
+  acc = acc < in->k ? in->k : (acc > in->k2 ? in->k2 : acc);
+  NEXT;
+DoAddToV:
+  acc += *in->p; *in->p = acc;
+  NEXT;
+DoSubFromV:
+  acc = *in->p - acc; *in->p = acc;
+  NEXT;
+DoMulToV:
+  acc *= *in->p; *in->p = acc;
+  NEXT;
+DoDivIntoV:
+  acc = *in->p / acc; *in->p = acc;
+  NEXT;
+DoAddKToV:
+  acc = *in->p + in->k2; *in->p = acc;
+  NEXT;
+DoBinK:
+  {
+    const float a[2] = {acc, in->k};
+    acc = ApplyOp(static_cast<Op>(in->sub), a, 2);
+  }
+  NEXT;
+DoKBin:
+  {
+    const float a[2] = {in->k, acc};
+    acc = ApplyOp(static_cast<Op>(in->sub), a, 2);
+  }
+  NEXT;
+DoBinV:
+  {
+    const float a[2] = {acc, *in->p};
+    acc = ApplyOp(static_cast<Op>(in->sub), a, 2);
+  }
+  NEXT;
+DoVBin:
+  {
+    const float a[2] = {*in->p, acc};
+    acc = ApplyOp(static_cast<Op>(in->sub), a, 2);
+  }
+  NEXT;
+DoAdd:
+  acc = stack[in->arg] + acc;
+  NEXT;
+DoSub:
+  acc = stack[in->arg] - acc;
+  NEXT;
+DoMul:
+  acc = stack[in->arg] * acc;
+  NEXT;
+DoDiv:
+  acc = stack[in->arg] / acc;
+  NEXT;
+DoNeg:
+  acc = -acc;
+  NEXT;
+DoSin:
+  acc = std::sin(acc);
+  NEXT;
+DoCos:
+  acc = std::cos(acc);
+  NEXT;
+DoApplied:
+  {
+      // n arguments: n - 1 in slots, the last in the accumulator.
+      float* args = stack + in->arg;
+      const int n = in->count;
+      args[n - 1] = acc;
+      acc = ApplyOp(static_cast<Op>(in->op), args, n);
+      NEXT;
+    }
 }
+
+#undef NEXT
+#undef EXPRESSION_APPLIED_LABEL
+#undef EXPRESSION_STEP_LABEL
 
 // ---------------------------------------------------------------------------
 // [SECTION] Symbol table, collect pass, symbol rules

@@ -13,10 +13,11 @@
 // repeat..until with break and continue, ~(a, b) and ~{a; b}, var
 // declarations, return [..] (value NaN), and comments //, # and /* */.
 // A formula compiles into a flat program for an accumulator machine
-// (constants folded, small whole powers as multiplications, constant and
-// variable operands fused into the step that uses them, frequent pairs of
-// steps fused), so an evaluation is a handful of switch steps with the value
-// in a register. Loops are charged on every pass back to their start, and an
+// (constants folded, small whole powers as multiplications, fmod by a power
+// of two in an exact short form, constant and variable operands fused into
+// the step that uses them, comparisons fused into their branches, frequent
+// pairs of steps fused), so an evaluation is a handful of threaded steps
+// with the value in a register. Loops are charged on every pass back to their start, and an
 // evaluation that runs past the budget stops with NaN (Stopped() says so),
 // so a formula that never ends costs a bounded time per frame.
 // Variables are bound by address: the symbol table holds pointers to floats
