@@ -8,8 +8,10 @@
 
 #include "Loader/DataPack.h"
 #include "core/AppLog.h"
-#include "effects/fxBase.h"
+#include "sequence/fxBase.h"
 #include "sequence/ClassRegistry.h"
+
+std::string g_sequencePath;
 
 namespace {
 
