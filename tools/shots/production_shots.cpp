@@ -171,6 +171,7 @@ int Usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  ConnectEngineLayers();
   if (argc >= 3 && std::strcmp(argv[1], "shoot") == 0) {
     const int width = argc > 4 ? std::atoi(argv[3]) : 640;
     const int height = argc > 4 ? std::atoi(argv[4]) : 480;
