@@ -5,7 +5,8 @@
 // draws), presentation, swap, then glFinish so the software rasteriser's
 // work is inside the measured time. The counters give the mean frame by
 // scene (the windows of the production's scenes, cut at the middle of their
-// cross-fades).
+// cross-fades), and the processor time of all the process's threads per
+// frame by scene (<scene>_cpu, ms).
 //
 // The breakdown printed after each run says where a scene's frame goes: GL
 // timestamps taken at the start and end of every profiler block (each
@@ -18,7 +19,14 @@
 // would land near the end of a pass: each timestamp is read from the GL
 // clock (GL_TIMESTAMP) right after a glFinish. The finishes cost a little;
 // VELMORA_BENCH_BREAKDOWN=0 leaves the breakdown out for the plain frame
-// times.
+// times. With the breakdown, each block also shows how often it ran per
+// frame, and each scene the GL calls of a frame that make the rasteriser
+// work (framebuffer binds, clears, texture binds, draws, blits, flushes,
+// program binds).
+//
+// BM_FrameFixedCost is what every frame pays whatever it shows: the frame
+// start, an empty sequence, the presentation of "Default" into the window,
+// the swap.
 //
 // One hidden window serves every size: GL objects that the engine keeps for
 // the whole process (the shared rectangle array, the built-in programs)
@@ -44,11 +52,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "BenchGL.h"
+#include "support/GLWorkCount.h"
 #include "Loader/AssetPath.h"
 #include "application/Application.h"
 #include "sequence/fxBase.h"
@@ -130,7 +141,8 @@ class GLBlockTimer : public platform::ProfileCapture {
 
   // Own times into `byName` (label -> ns) and, for the item blocks, their
   // whole time into `byItem`.
-  void Collect(std::map<std::string, double>& byName, std::map<std::string, double>& byItem) const {
+  void Collect(std::map<std::string, double>& byName, std::map<std::string, double>& byItem,
+               std::map<std::string, int>& calls) const {
     std::vector<double> whole(m_blocks.size(), 0.0);
     for (size_t i = 0; i < m_blocks.size(); ++i)
       whole[i] = m_blocks[i].end > m_blocks[i].start ? static_cast<double>(m_blocks[i].end - m_blocks[i].start) : 0.0;
@@ -139,6 +151,7 @@ class GLBlockTimer : public platform::ProfileCapture {
       if (m_blocks[i].parent >= 0) own[m_blocks[i].parent] -= whole[i];
     for (size_t i = 0; i < m_blocks.size(); ++i) {
       byName[m_blocks[i].name] += own[i];
+      ++calls[m_blocks[i].name];
       if (const fxBase* fx = m_blocks[i].item) byItem[fx->m_classDesc->m_name + " \"" + fx->m_name + "\""] += whole[i];
     }
   }
@@ -182,6 +195,7 @@ std::vector<const fxBase*> ItemsRunAt(const rvSequence& sequence, float time) {
 }
 
 void PrintTable(const char* title, const std::vector<std::map<std::string, double>>& perScene,
+                const std::vector<std::map<std::string, int>>& calls, const std::vector<GLWork>& work,
                 const std::vector<int>& frames, int width, int height) {
   std::printf("\n%s at %dx%d, ms per frame:\n", title, width, height);
   for (int s = 0; s < kSceneCount; ++s) {
@@ -194,8 +208,21 @@ void PrintTable(const char* title, const std::vector<std::map<std::string, doubl
     }
     std::sort(rows.rbegin(), rows.rend());
     std::printf("  %s (%d frames, %.2f ms in blocks)\n", kScenes[s].name, frames[s], total);
-    for (const auto& [ms, label] : rows)
-      if (ms >= 0.005) std::printf("    %8.3f  %s\n", ms, label.c_str());
+    if (!work.empty()) {
+      const GLWork& w = work[s];
+      std::printf("    GL calls per frame: fb %.1f clear %.1f tex %.1f draw %.1f blit %.1f flush %.1f prog %.1f\n",
+                  double(w.framebufferBinds) / frames[s], double(w.clears) / frames[s],
+                  double(w.textureBinds) / frames[s], double(w.draws) / frames[s], double(w.blits) / frames[s],
+                  double(w.flushes) / frames[s], double(w.programBinds) / frames[s]);
+    }
+    for (const auto& [ms, label] : rows) {
+      if (ms < 0.005) continue;
+      const int runs = calls.empty() || !calls[s].count(label) ? 0 : calls[s].at(label);
+      if (runs > 0)
+        std::printf("    %8.3f  %5.1fx  %s\n", ms, double(runs) / frames[s], label.c_str());
+      else
+        std::printf("    %8.3f          %s\n", ms, label.c_str());
+    }
   }
 }
 
@@ -230,13 +257,21 @@ void Rewind(rvSequence& sequence, int firstFrame) {
 
 GLFWwindow* s_window = nullptr;  // as large as the largest size measured
 
-void BM_ProductionFrame(benchmark::State& state) {
-  const int width = static_cast<int>(state.range(0));
-  const int height = static_cast<int>(state.range(1));
-  GLFWwindow* window = s_window;
-  if (!window) {
+// Processor time of every thread of the process (the rasteriser's
+// included): the work of a frame, which on a machine shared with other
+// jobs moves far less than the wall-clock time.
+double ProcessCpuSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
+// The player's start for a window of the given size: "Default" made and
+// bound. Null, with the benchmark skipped, without a context.
+GLFWwindow* OpenFrames(benchmark::State& state, int width, int height) {
+  if (!s_window) {
     state.SkipWithError("no OpenGL 4.5 context (is DISPLAY set?)");
-    return;
+    return nullptr;
   }
   Application& app = Application::Get();
   app.m_aspect = 0.0f;
@@ -244,8 +279,28 @@ void BM_ProductionFrame(benchmark::State& state) {
   app.UpdateViewport();
   g_defaultRenderTarget.Create("Default", width, height, kDefaultTargetFlags, kDefaultFramebufferFlags);
   BindRenderTarget(&g_defaultRenderTarget, true);
-
   GetClassRegistry();
+  return s_window;
+}
+
+// Everything OpenFrames and the frames made, released while the context
+// lives, so the next size starts as the player does.
+void CloseFrames(rvSequence& sequence) {
+  sequence.Clear();
+  TextureImage::ReleaseAll();
+  g_pCurrentRenderTarget = nullptr;
+  g_pCurrentVectorDisplay = nullptr;
+  g_defaultRenderTarget.Destroy(true);
+  ReleaseFramePresentation();
+  ResetFramebufferPool();
+  ReleaseFramebufferPool();
+}
+
+void BM_ProductionFrame(benchmark::State& state) {
+  const int width = static_cast<int>(state.range(0));
+  const int height = static_cast<int>(state.range(1));
+  GLFWwindow* window = OpenFrames(state, width, height);
+  if (!window) return;
   rvSequence sequence(1);
   if (!sequence.LoadSequence("seq/_DemoFull_.seq", true) || sequence.m_frameMax <= 0) {
     state.SkipWithError("no production: run from the build directory that holds Velmora-Pinvale.sts");
@@ -253,15 +308,22 @@ void BM_ProductionFrame(benchmark::State& state) {
     int first = 0, last = 0;
     FrameRange(sequence.m_frameMax, first, last);
     Rewind(sequence, first);
-    std::vector<double> sceneSeconds(kSceneCount, 0.0);
+    std::vector<double> sceneSeconds(kSceneCount, 0.0), sceneCpuSeconds(kSceneCount, 0.0);
     std::vector<int> sceneFrames(kSceneCount, 0);
     std::vector<std::map<std::string, double>> byName(kSceneCount), byItem(kSceneCount);
+    std::vector<std::map<std::string, int>> calls(kSceneCount);
+    std::vector<GLWork> work(kSceneCount);
     GLBlockTimer timer;
     const char* breakdown = std::getenv("VELMORA_BENCH_BREAKDOWN");
     const bool timeBlocks = !breakdown || std::strcmp(breakdown, "0") != 0;
-    if (timeBlocks) platform::SetProfileCapture(&timer);
+    std::unique_ptr<GLWorkCount> count;
+    if (timeBlocks) {
+      platform::SetProfileCapture(&timer);
+      count = std::make_unique<GLWorkCount>();
+    }
     int frame = first;
     for (auto _ : state) {
+      const double cpuStart = ProcessCpuSeconds();
       const auto start = std::chrono::steady_clock::now();
       timer.StartFrame(ItemsRunAt(sequence, sequence.m_time + kStep));
       BeginFrame();
@@ -272,30 +334,49 @@ void BM_ProductionFrame(benchmark::State& state) {
       const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
       const int scene = SceneOf(frame);
       sceneSeconds[scene] += seconds;
+      sceneCpuSeconds[scene] += ProcessCpuSeconds() - cpuStart;
       ++sceneFrames[scene];
-      timer.Collect(byName[scene], byItem[scene]);
+      timer.Collect(byName[scene], byItem[scene], calls[scene]);
+      if (count) {
+        work[scene] += count->Work();
+        count->Reset();
+      }
       if (++frame >= last) {
         frame = first;
         Rewind(sequence, first);
       }
     }
     platform::SetProfileCapture(nullptr);
-    for (int i = 0; i < kSceneCount; ++i)
-      if (sceneFrames[i] > 0)
+    count.reset();
+    for (int i = 0; i < kSceneCount; ++i) {
+      if (sceneFrames[i] > 0) {
         state.counters[std::string(kScenes[i].name) + "_ms"] = sceneSeconds[i] * 1000.0 / sceneFrames[i];
+        state.counters[std::string(kScenes[i].name) + "_cpu"] = sceneCpuSeconds[i] * 1000.0 / sceneFrames[i];
+      }
+    }
     if (timeBlocks) {
-      PrintTable("Own time of each block (effect classes, flushes, frame steps)", byName, sceneFrames, width, height);
-      PrintTable("Whole time of each item's update", byItem, sceneFrames, width, height);
+      PrintTable("Own time of each block (effect classes, flushes, frame steps) and its runs per frame", byName,
+                 calls, work, sceneFrames, width, height);
+      PrintTable("Whole time of each item's update", byItem, {}, {}, sceneFrames, width, height);
     }
   }
-  sequence.Clear();
-  TextureImage::ReleaseAll();
-  g_pCurrentRenderTarget = nullptr;
-  g_pCurrentVectorDisplay = nullptr;
-  g_defaultRenderTarget.Destroy(true);
-  ReleaseFramePresentation();
-  ResetFramebufferPool();
-  ReleaseFramebufferPool();
+  CloseFrames(sequence);
+}
+
+// The frame of a production that shows nothing: what the frame loop costs
+// before any effect draws.
+void BM_FrameFixedCost(benchmark::State& state) {
+  GLFWwindow* window = OpenFrames(state, static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+  if (!window) return;
+  rvSequence sequence(1);
+  for (auto _ : state) {
+    BeginFrame();
+    sequence.Update(kStep);
+    PresentFrame(kStep, false, 0);
+    glfwSwapBuffers(window);
+    glFinish();
+  }
+  CloseFrames(sequence);
 }
 
 }  // namespace
@@ -314,6 +395,11 @@ int main(int argc, char** argv) {
       ->Args({640, 480})
       ->Args({1920, 1080})
       ->Iterations(last - first)
+      ->Unit(benchmark::kMillisecond)
+      ->UseRealTime();
+  benchmark::RegisterBenchmark("BM_FrameFixedCost", BM_FrameFixedCost)
+      ->Args({640, 480})
+      ->Args({1920, 1080})
       ->Unit(benchmark::kMillisecond)
       ->UseRealTime();
   benchmark::Initialize(&argc, argv);

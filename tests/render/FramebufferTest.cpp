@@ -8,6 +8,7 @@
 #include "render/Framebuffer.h"
 #include "render/RenderTarget.h"
 #include "support/GLFixture.h"
+#include "support/GLWorkCount.h"
 #include "support/LogCapture.h"
 
 namespace {
@@ -350,19 +351,45 @@ TEST_F(FramebufferTest, CopyCutsNegativeValuesAndKeepsValuesAboveOne) {
   Framebuffer::Destroy(fb);
 }
 
-TEST_F(FramebufferTest, CopyLeavesTheCallersBindingAndStateAlone) {
-  Framebuffer* fb = MakeFramebuffer("post", 16, 16, 7);
-  glBindFramebuffer(GL_FRAMEBUFFER, fb->GL()->m_framebuffer);
-  glViewport(0, 0, 16, 16);
-  glEnable(GL_DEPTH_TEST);
-  glEnable(GL_BLEND);
-  glDisable(GL_CULL_FACE);
-  fb->Copy();
-  EXPECT_EQ(Binding(), GLint(fb->GL()->m_framebuffer));
-  EXPECT_EQ(CurrentProgram(), 0);
-  EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
-  EXPECT_TRUE(glIsEnabled(GL_BLEND));
-  EXPECT_FALSE(glIsEnabled(GL_CULL_FACE));
-  EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+// An 8-bit colour is copied as it is: every texel, without a draw or a
+// framebuffer switch (each of which costs the software rasteriser a pass).
+TEST_F(FramebufferTest, EightBitCopyHoldsEveryTexelWithoutDrawing) {
+  Framebuffer* fb = MakeFramebuffer("grade", 7, 5, 7);
+  std::vector<uint8_t> texels(7 * 5 * 4);
+  for (size_t i = 0; i < texels.size(); ++i) texels[i] = uint8_t(i * 37 + 11);
+  glBindTexture(GL_TEXTURE_2D, fb->GL()->m_colorTexture);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 7, 5, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+  glBindTexture(GL_TEXTURE_2D, 0);
+  fb->Copy();  // makes the twin
+
+  GLWorkCount count;
+  const GLuint copy = fb->Copy();
+  EXPECT_EQ(count.Work().draws, 0) << count.Work().Text();
+  EXPECT_EQ(count.Work().framebufferBinds, 0) << count.Work().Text();
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, fb->m_twin->GL()->m_framebuffer);
+  EXPECT_EQ(ReadPixels(0, 0, 7, 5), texels);
+  EXPECT_EQ(copy, fb->m_twin->GL()->m_colorTexture);
   Framebuffer::Destroy(fb);
+}
+
+TEST_F(FramebufferTest, CopyLeavesTheCallersBindingAndStateAlone) {
+  // Texel copy (8-bit) and copy program (float) alike.
+  for (uint32_t flags : {7u, uint32_t(FB_COLOR | FB_RGBA16F)}) {
+    Framebuffer* fb = MakeFramebuffer("post", 16, 16, flags);
+    glBindFramebuffer(GL_FRAMEBUFFER, fb->GL()->m_framebuffer);
+    glViewport(0, 0, 16, 16);
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_BLEND);
+    glDisable(GL_CULL_FACE);
+    glUseProgram(0);  // the caller draws with no program bound
+    fb->Copy();
+    EXPECT_EQ(Binding(), GLint(fb->GL()->m_framebuffer)) << flags;
+    EXPECT_EQ(CurrentProgram(), 0) << flags;
+    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST)) << flags;
+    EXPECT_TRUE(glIsEnabled(GL_BLEND)) << flags;
+    EXPECT_FALSE(glIsEnabled(GL_CULL_FACE)) << flags;
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR)) << flags;
+    Framebuffer::Destroy(fb);
+  }
 }

@@ -14,6 +14,7 @@
 #include "render/RenderTarget.h"
 #include "render/VectorDisplay.h"
 #include "support/GLFixture.h"
+#include "support/GLWorkCount.h"
 
 // ---------------------------------------------------------------------------
 // Values without GL
@@ -448,6 +449,39 @@ TEST_F(VectorDisplayTest, GlowCaptureCompositesWhatWasDrawnInside) {
     EXPECT_GT(Red(64, 64), 250) << c.brightness;
     EXPECT_EQ(Red(64, 78) > 0, c.glowOutside) << c.brightness;
   }
+}
+
+// Every blur pass covers its whole glow target, so it writes over what the
+// target held: no clear per pass, and nothing of an earlier glow (or of a
+// blending state the caller left on) reaches the picture.
+TEST_F(VectorDisplayTest, GlowPassesOverwriteTheirTargetsWithoutClears) {
+  SetUpDisplay(1.0f);
+  const auto glowingLine = [&](glm::vec4 glowLeftover) {
+    for (Framebuffer* glow : m_display->m_glow) {
+      glBindFramebuffer(GL_FRAMEBUFFER, glow->GL()->m_framebuffer);
+      glClearColor(glowLeftover.r, glowLeftover.g, glowLeftover.b, glowLeftover.a);
+      glClear(GL_COLOR_BUFFER_BIT);
+    }
+    StartFrame(0);
+    HorizontalLine();
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_ONE, GL_ONE);
+    GLWorkCount count;
+    m_display->Flush();
+    const GLWork work = count.Work();
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, m_fbo);
+    return std::make_pair(work, ReadPixels(0, 0, kSize, kSize));
+  };
+  const auto [work, clean] = glowingLine(glm::vec4(0.0f));
+  const auto [workAfterWhite, afterWhite] = glowingLine(glm::vec4(1.0f));
+  EXPECT_EQ(afterWhite, clean);
+  // The pass target's clear only; its bind, one per blur pass, the target's.
+  const int passes = vector_display::GlowPasses(1.0f);
+  EXPECT_EQ(work.clears, 1) << work.Text();
+  EXPECT_EQ(work.framebufferBinds, 1 + passes + 1) << work.Text();
+  EXPECT_EQ(work.draws, 1 + passes + 2) << work.Text();  // lines, blur passes, pass and glow composited
+  EXPECT_GT(clean[(64 * kSize + 64) * 4], 100);
+  EXPECT_GT(clean[((64 + 9) * kSize + 64) * 4], 0);  // the glow is there
 }
 
 TEST_F(VectorDisplayTest, FlushClampsAndOrdersTheSettings) {

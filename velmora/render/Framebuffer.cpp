@@ -131,6 +131,7 @@ void FramebufferGL::AttachColor() {
     internalFormat = GL_RGBA32F;
     texelBytes = 16;
   }
+  m_colorFormat = internalFormat;
   const GLenum type = internalFormat == GL_RGBA8 ? GL_UNSIGNED_BYTE : GL_FLOAT;
   m_colorTexture = MakeTexture(*this, internalFormat, GL_BGRA, type, (m_flags & FB_LINEAR) ? GL_LINEAR : GL_NEAREST,
                                (m_flags & FB_REPEAT) ? GL_REPEAT : GL_CLAMP_TO_EDGE);
@@ -248,6 +249,15 @@ GLuint Framebuffer::Copy() {
   // would land in a texture of the old size.
   if (!m_twin) m_twin = new Framebuffer;
   m_twin->Create(m_name + "Copy", m_width, m_height, m_flags & ~FB_CARRIED);
+  const FramebufferGL* source = GL();
+  const FramebufferGL* twin = m_twin->GL();
+  if (source->m_colorFormat == GL_RGBA8 && twin->m_colorFormat == GL_RGBA8) {
+    // 8-bit colours lie in 0..1 already, where the copy program changes
+    // nothing: the texels themselves, without a pass of the rasteriser.
+    glCopyImageSubData(source->m_colorTexture, GL_TEXTURE_2D, 0, 0, 0, 0, twin->m_colorTexture, GL_TEXTURE_2D, 0,
+                       0, 0, 0, source->m_width, source->m_height, 1);
+    return twin->m_colorTexture;
+  }
   m_twin->m_savedBinding = CurrentFramebufferBinding();
   glBindFramebuffer(GL_FRAMEBUFFER, m_twin->GL()->m_framebuffer);
   // The copy only cuts negative values: float targets keep values above 1.

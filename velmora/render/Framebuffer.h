@@ -40,6 +40,7 @@ struct FramebufferGL {
   GLuint m_depthStencilTexture = 0;
   int m_width = 0, m_height = 0;
   uint32_t m_flags = 0;
+  GLint m_colorFormat = 0;  // internal format of the colour texture, 0 without one
 
   void AttachColor();
   void AttachDepth();
@@ -73,6 +74,8 @@ struct Framebuffer {
   // The GL record, allocated when missing.
   FramebufferGL* GL();
   // Copies the colour texture into the twin; returns the twin's texture.
+  // 8-bit colours are copied texel for texel; float colours are drawn
+  // through the copy program, which cuts negative values.
   GLuint Copy();
 
   void AllocateGL();

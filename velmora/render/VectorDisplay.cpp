@@ -953,13 +953,13 @@ void vector_display::EndPass(GLuint previous) {
   const glm::mat4 modelView = glm::translate(glm::mat4(1.0f), glm::vec3(0.0f, 0.0f, -kOrthoFar));
   const bool haveGlow = m_glow[0] && m_glow[1] && m_glow[0]->m_width > 0 && m_glow[1]->m_width > 0;
 
-  // Glow: downsample to a third, then blur again pass after pass.
+  // Glow: downsample to a third, then blur again pass after pass. Each pass
+  // covers its whole target, so it is written over, not added to a cleared
+  // target: the same pixels without a clear per pass.
   if (haveGlow && m_glowPasses > 0) {
     PROFILE_BLOCK("vector_display::Glow");
-    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glBlendEquation(GL_FUNC_ADD);
-    glBlendFunc(GL_ONE, GL_ONE);
+    glDisable(GL_BLEND);
     const glm::mat4 projection = glm::ortho(0.0f, m_glowWidth, m_glowHeight, 0.0f, 0.0f, kOrthoFar);
     glUseProgram(m_blur.program);
     glUniformMatrix4fv(m_blur.projection, 1, GL_FALSE, glm::value_ptr(projection));
@@ -976,7 +976,6 @@ void vector_display::EndPass(GLuint previous) {
     for (int i = 0; i < m_glowPasses; ++i) {
       FramebufferGL* gl = m_glow[i % 2]->GL();
       glBindFramebuffer(GL_FRAMEBUFFER, gl->m_framebuffer);
-      glClear(GL_COLOR_BUFFER_BIT);
       glDrawArrays(GL_TRIANGLES, 0, 6);
       glBindTexture(GL_TEXTURE_2D, gl->m_colorTexture);
     }
