@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Fuzzes the sequence-file loader (JSON, items of every class, properties,
+# drivers and expressions; no GL). Seeds: fuzz/sequence/seeds and the
+# production's sequence files.
+#
+#   tools/fuzz_sequence.sh [seconds]      build, then fuzz (default 600 s)
+#   tools/fuzz_sequence.sh build          build only
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+FUZZ_MAX_LEN=${FUZZ_MAX_LEN:-65536} exec bash "$root/tools/fuzz_run.sh" sequence "${1:-600}" "$root"/demo/Data/seq/*.seq
