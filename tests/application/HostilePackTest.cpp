@@ -62,13 +62,13 @@ CraftedProduction Crafted() {
   };
   for (const auto& [path, bytes] : models) {
     p.files[std::string("Data/") + path] = bytes;
-    p.items.push_back(Item("fxGLTFLoader", std::string(R"("GLTF":")") + path + """));
+    p.items.push_back(Item("fxGLTFLoader", std::string(R"("GLTF":")") + path + "\""));
   }
   p.files["Data/meshes/many_libs.obj"] = hostile::ObjRepeatedLibrary(8000, "lib.mtl");
   p.files["Data/meshes/lib.mtl"] = hostile::MtlLibrary(750);
   p.files["Data/meshes/empty.obj"] = "";
   for (const char* obj : {"meshes/many_libs.obj", "meshes/empty.obj"})
-    p.items.push_back(Item("fxObjLoader", std::string(R"("OBJ":")") + obj + """));
+    p.items.push_back(Item("fxObjLoader", std::string(R"("OBJ":")") + obj + "\""));
   p.files["Data/svg/huge.svg"] = hostile::SvgHugeCubics(20000, 1e6f);
   p.files["Data/svg/long.svg"] = hostile::SvgLongPath(100000);
   p.items.push_back(Item("fxSVG", R"("SVG":"svg/huge.svg")"));

@@ -316,8 +316,9 @@ TEST_F(MorphEffect, SidesPastTheEdgeLimitAreRefusedWithOneLine) {
   EXPECT_GE(fx->m_morph.m_source.m_edgeCount, 100000);
   EXPECT_EQ(fx->m_morph.m_pairCount, 0);
   EXPECT_TRUE(fx->m_morph.m_pairs.empty());
-  EXPECT_TRUE(log.Contains("[fxMorph] sides of " + std::to_string(fx->m_morph.m_source.m_edgeCount) +
-                           " and 4 edges: more than 16384, not morphed"))
+  EXPECT_TRUE(log.Contains("[fxMorph] sides of " + std::to_string(fx->m_morph.m_source.m_edgeCount) + " and " +
+                           std::to_string(fx->m_morph.m_destination.m_edgeCount) +
+                           " edges: more than 16384, not morphed"))
       << log.Text();
   Frame(fx, 1.0f);
   EXPECT_TRUE(Lines().empty());
