@@ -6,10 +6,11 @@
 #include <memory>
 
 #include "core/ClassDesc.h"
-#include "effects/fxBase.h"
+#include "sequence/fxBase.h"
 #include "sequence/DriverExpression.h"
 #include "sequence/DriverKeyFrame.h"
 #include "sequence/DriverProcedural.h"
+#include "BenchMain.h"
 
 namespace {
 
@@ -96,4 +97,4 @@ BENCHMARK(Noise);
 BENCHMARK(ExpressionFormula);
 BENCHMARK(ApplyToAttribute);
 
-BENCHMARK_MAIN();
+VELMORA_BENCHMARK_MAIN()

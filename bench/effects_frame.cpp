@@ -7,11 +7,12 @@
 //   build-*/bench/bench_effects_frame
 #include <benchmark/benchmark.h>
 
-#include "effects/fxBase.h"
+#include "sequence/fxBase.h"
 #include "sequence/ClassRegistry.h"
 #include "sequence/Driver.h"
 #include "sequence/DriverKeyFrame.h"
 #include "sequence/rvSequence.h"
+#include "BenchMain.h"
 
 namespace {
 
@@ -66,4 +67,4 @@ void BM_EffectsFrame(benchmark::State& state) {
 
 BENCHMARK(BM_EffectsFrame)->Arg(1000)->Arg(100)->Unit(benchmark::kMicrosecond);
 
-BENCHMARK_MAIN();
+VELMORA_BENCHMARK_MAIN()

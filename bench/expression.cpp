@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "sequence/Expression.h"
+#include "BenchMain.h"
 
 namespace {
 
@@ -80,4 +81,4 @@ BENCHMARK_CAPTURE(EvaluateFormula, branch, kBranch);
 BENCHMARK_TEMPLATE(PlainFormula, Branch)->Name("PlainFormula/branch");
 BENCHMARK(CompileFormula);
 
-BENCHMARK_MAIN();
+VELMORA_BENCHMARK_MAIN()

@@ -7,15 +7,16 @@
 #include <benchmark/benchmark.h>
 #include <imgui.h>
 
-#include "effects/fxBase.h"
-#include "effects/fxReference.h"
-#include "effects/fxSequence.h"
+#include "sequence/fxBase.h"
+#include "effects/sequencing/fxReference.h"
+#include "effects/sequencing/fxSequence.h"
 #include "sequence/ClassRegistry.h"
 #include "sequence/Driver.h"
 #include "sequence/DriverKeyFrame.h"
 #include "sequence/ImCurveEdit.h"
 #include "sequence/rvCurveEdit.h"
 #include "sequence/rvSequence.h"
+#include "BenchMain.h"
 
 namespace {
 
@@ -106,4 +107,4 @@ BENCHMARK(CurveViewFrame);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+VELMORA_BENCHMARK_MAIN()

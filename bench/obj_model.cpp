@@ -10,7 +10,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "effects/rvObjModel.h"
+#include "effects/scenes/rvObjModel.h"
+#include "BenchMain.h"
 
 namespace {
 
@@ -51,4 +52,4 @@ BENCHMARK(BM_HeptagonFans)->Arg(10000);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+VELMORA_BENCHMARK_MAIN()

@@ -10,7 +10,8 @@
 #include <memory>
 
 #include "BenchGL.h"
-#include "effects/fxParticleEmitter.h"
+#include "effects/images/fxParticleEmitter.h"
+#include "BenchMain.h"
 
 namespace {
 
@@ -82,4 +83,4 @@ BENCHMARK(BM_EmitterUpdateAndFlush)->Unit(benchmark::kMillisecond)->UseRealTime(
 
 }  // namespace
 
-BENCHMARK_MAIN();
+VELMORA_BENCHMARK_MAIN()

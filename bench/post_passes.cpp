@@ -21,7 +21,7 @@
 #include "BenchGL.h"
 #include "Loader/AssetPath.h"
 #include "application/Application.h"
-#include "effects/fxBase.h"
+#include "sequence/fxBase.h"
 #include "render/Framebuffer.h"
 #include "render/RenderTarget.h"
 #include "render/TextureImage.h"
@@ -98,6 +98,7 @@ void PassArguments(benchmark::internal::Benchmark* b) {
 BENCHMARK(BM_PostPass)->Apply(PassArguments)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
 
 int main(int argc, char** argv) {
+  ConnectEngineLayers();
   SetDataDirectory("Data");
   if (!glfwInit()) return 1;
   s_window = OpenHiddenWindow(1920, 1080, "post_passes");

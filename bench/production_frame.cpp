@@ -51,7 +51,7 @@
 #include "BenchGL.h"
 #include "Loader/AssetPath.h"
 #include "application/Application.h"
-#include "effects/fxBase.h"
+#include "sequence/fxBase.h"
 #include "platform/Profiler.h"
 #include "render/Framebuffer.h"
 #include "render/RenderTarget.h"
@@ -301,6 +301,7 @@ void BM_ProductionFrame(benchmark::State& state) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  ConnectEngineLayers();
   // The soundtrack plays into no device; the data pack lies beside us.
   setenv("SDL_AUDIODRIVER", "dummy", 0);
   SetDataDirectory("Data");

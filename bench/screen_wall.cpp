@@ -15,6 +15,7 @@
 #include "BenchGL.h"
 #include "production/DecodeWorker.h"
 #include "production/fxPinvaleScreens.h"
+#include "application/Application.h"
 
 namespace {
 
@@ -97,6 +98,7 @@ BENCHMARK(BM_AtlasUpload)->UseRealTime()->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
+  ConnectEngineLayers();
   benchmark::Initialize(&argc, argv);
   if (argc > 1) g_bpgPath = argv[1];
   benchmark::RunSpecifiedBenchmarks();

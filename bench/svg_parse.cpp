@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "svg/SvgImage.h"
+#include "BenchMain.h"
 
 namespace {
 
@@ -97,4 +98,4 @@ BENCHMARK(BM_ParsePathData)->Arg(200000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+VELMORA_BENCHMARK_MAIN()

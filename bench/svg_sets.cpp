@@ -15,8 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "effects/ShapeMorph.h"
+#include "effects/vector/ShapeMorph.h"
 #include "svg/nanoSVG2Edge.h"
+#include "BenchMain.h"
 
 namespace {
 
@@ -108,4 +109,4 @@ BENCHMARK(BM_MorphPairing)->Arg(200)->Arg(1000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+VELMORA_BENCHMARK_MAIN()

@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "BenchGL.h"
+#include "BenchMain.h"
 
 namespace {
 
@@ -70,4 +71,4 @@ BENCHMARK(BM_AppendAndFlush)
 
 }  // namespace
 
-BENCHMARK_MAIN();
+VELMORA_BENCHMARK_MAIN()

@@ -10,8 +10,8 @@
 #pragma once
 #include <glm/glm.hpp>
 
-#include "effects/fxBase.h"
-#include "render/rvTransform.h"
+#include "sequence/fxBase.h"
+#include "core/rvTransform.h"
 
 class VectorGeometry;
 

@@ -18,7 +18,7 @@
 
 #include "Loader/DataPack.h"
 #include "core/AppLog.h"
-#include "effects/fxShader.h"
+#include "effects/shaders/fxShader.h"
 #include "render/Framebuffer.h"
 #include "sequence/rvSequence.h"
 

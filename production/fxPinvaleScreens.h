@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "effects/fxBuffer.h"
+#include "effects/buffers/fxBuffer.h"
 #include "production/BpgDecoder.h"
 #include "production/DecodeWorker.h"
 #include "production/ScreenSchedule.h"

@@ -15,7 +15,7 @@
 #include <cstdint>
 #include <string>
 
-#include "effects/fxBase.h"
+#include "sequence/fxBase.h"
 
 class ShapeNode;
 class VectorGeometry;

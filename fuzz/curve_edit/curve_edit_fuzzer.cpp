@@ -13,7 +13,7 @@
 #include <cstring>
 #include <vector>
 
-#include "effects/fxBase.h"
+#include "sequence/fxBase.h"
 #include "sequence/Driver.h"
 #include "sequence/DriverKeyFrame.h"
 #include "sequence/ImCurveEdit.h"

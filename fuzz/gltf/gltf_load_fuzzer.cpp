@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "core/AppLog.h"
-#include "effects/ModelFile.h"
-#include "effects/rvGltfModel.h"
+#include "effects/scenes/ModelFile.h"
+#include "effects/scenes/rvGltfModel.h"
 
 namespace {
 std::vector<unsigned char> g_input;

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "core/AppLog.h"
-#include "effects/ModelFile.h"
-#include "effects/rvObjModel.h"
+#include "effects/scenes/ModelFile.h"
+#include "effects/scenes/rvObjModel.h"
 
 namespace {
 std::vector<unsigned char> g_obj;

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "core/AppLog.h"
-#include "effects/fxBase.h"
+#include "sequence/fxBase.h"
 #include "sequence/ClassRegistry.h"
 #include "sequence/rvSequence.h"
 

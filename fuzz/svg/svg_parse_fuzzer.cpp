@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "svg/EnclosingBall.h"
-#include "svg/SvgFlatten.h"
+#include "render/CubicFlatten.h"
 #include "svg/SvgImage.h"
 #include "svg/nanoSVG2Edge.h"
 

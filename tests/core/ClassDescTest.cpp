@@ -11,7 +11,7 @@
 
 #include "core/ClassDesc.h"
 #include "render/TextureSlot.h"
-#include "render/rvTransform.h"
+#include "core/rvTransform.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "BpgTestFiles.h"
-#include "effects/fxShader.h"
+#include "effects/shaders/fxShader.h"
 #include "production/ProductionClasses.h"
 #include "production/fxPinvaleScreens.h"
 #include "render/Framebuffer.h"

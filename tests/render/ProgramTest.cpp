@@ -9,7 +9,7 @@
 #include <stb/stb_image_write.h>
 
 #include "core/AppLog.h"
-#include "effects/fxBase.h"
+#include "sequence/fxBase.h"
 #include "render/GpuBuffer.h"
 #include "render/RenderTarget.h"
 #include "render/rvProgram.h"

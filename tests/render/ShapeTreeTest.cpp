@@ -11,7 +11,7 @@
 #include "render/Polyline.h"
 #include "render/ShapeNode.h"
 #include "render/VectorGeometry.h"
-#include "render/rvTransform.h"
+#include "core/rvTransform.h"
 
 namespace {
 

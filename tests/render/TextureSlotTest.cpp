@@ -22,7 +22,7 @@
 #include "Loader/AssetPath.h"
 #include "Loader/rvLoader.h"
 #include "application/Application.h"
-#include "effects/fxBuffer.h"
+#include "effects/buffers/fxBuffer.h"
 #include "render/Framebuffer.h"
 #include "render/RenderTarget.h"
 #include "render/TextureImage.h"

@@ -9,7 +9,7 @@
 #include <glm/glm.hpp>
 
 #include "core/ClassDesc.h"
-#include "render/rvTransform.h"
+#include "core/rvTransform.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <glm/gtc/matrix_transform.hpp>
 
 #include "core/ClassDesc.h"
-#include "effects/fxBase.h"
+#include "sequence/fxBase.h"
 #include "render/RenderTarget.h"
 #include "render/rvProgram.h"
 #include "support/GLFixture.h"

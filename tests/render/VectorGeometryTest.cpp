@@ -5,7 +5,7 @@
 #include <glm/gtc/matrix_transform.hpp>
 
 #include "render/VectorGeometry.h"
-#include "render/rvTransform.h"
+#include "core/rvTransform.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <ostream>
 #include <vector>
 
-#include "effects/fxBase.h"
+#include "sequence/fxBase.h"
 #include "sequence/Driver.h"
 #include "sequence/DriverKeyFrame.h"
 #include "sequence/DriverProcedural.h"

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "core/ClassDesc.h"
-#include "effects/fxBase.h"
+#include "sequence/fxBase.h"
 
 class DriverTestFx : public fxBase {
  public:

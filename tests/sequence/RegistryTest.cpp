@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "core/ClassDesc.h"
-#include "effects/fxBase.h"
+#include "sequence/fxBase.h"
 #include "sequence/ClassRegistry.h"
 #include "sequence/rvSequence.h"
 #include "support/LogCapture.h"

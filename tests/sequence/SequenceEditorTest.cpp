@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "core/ClassDesc.h"
-#include "effects/fxBase.h"
+#include "sequence/fxBase.h"
 #include "sequence/ClassRegistry.h"
 #include "sequence/Driver.h"
 #include "sequence/DriverKeyFrame.h"

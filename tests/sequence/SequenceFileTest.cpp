@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "Loader/AssetPath.h"
-#include "effects/fxBase.h"
+#include "sequence/fxBase.h"
 #include "sequence/ClassRegistry.h"
 #include "sequence/Driver.h"
 #include "sequence/rvSequence.h"

@@ -1,6 +1,6 @@
 #include "support/DefaultTargetFixture.h"
 
-#include "effects/fxBase.h"
+#include "sequence/fxBase.h"
 #include "render/Framebuffer.h"
 #include "render/VectorDisplay.h"
 #include "sequence/ClassRegistry.h"

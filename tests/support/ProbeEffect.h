@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "effects/fxBase.h"
+#include "sequence/fxBase.h"
 
 class fxProbe : public fxBase {
  public:

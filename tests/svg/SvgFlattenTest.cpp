@@ -4,7 +4,7 @@
 #include <cmath>
 #include <vector>
 
-#include "svg/SvgFlatten.h"
+#include "render/CubicFlatten.h"
 
 namespace {
 

@@ -3,12 +3,10 @@
 // [SECTION] Load list parsing
 // [SECTION] Loading screen
 //
-// The bar is drawn after every file read, so it never holds GL state across
-// a read: each tick binds "Default", draws with the shared fill program and
-// presents, like a frame of the main loop.
+// A frame of the bar is drawn after every file read, by the drawer the shell
+// connects (the render layer's DrawLoadingBarFrame).
 #include "Loader/rvLoader.h"
 
-#include <glad/gl.h>
 #include <GLFW/glfw3.h>
 
 #include <algorithm>
@@ -17,13 +15,12 @@
 #include <vector>
 
 #include "Loader/DataPack.h"
-#include "application/Application.h"
 #include "core/AppLog.h"
 #include "platform/Profiler.h"
-#include "render/RenderTarget.h"
-#include "render/rvProgram.h"
+#include "platform/MainWindow.h"
 
 GLFWwindow* rvLoader::s_loadingWindow = nullptr;
+rvLoader::FrameDrawer rvLoader::s_drawFrame = nullptr;
 int rvLoader::s_loaded = 0;
 int rvLoader::s_expected = 0;
 
@@ -96,27 +93,6 @@ bool rvLoader::ReadLoadList(const std::string& path) {
 // [SECTION] Loading screen
 //-----------------------------------------------------------------------------
 
-namespace {
-
-// The bar, in fractions of "Default" from its top-left corner: a white
-// frame, a black inside, and the white fill over the inside.
-struct BarRect {
-  float x, y, width, height;
-};
-constexpr BarRect kBarFrame = {0.25f, 0.49f, 0.5f, 0.02f};
-constexpr BarRect kBarInside = {0.251f, 0.491f, 0.498f, 0.018f};
-constexpr float kWhite[4] = {1.0f, 1.0f, 1.0f, 1.0f};
-constexpr float kBlack[4] = {0.0f, 0.0f, 0.0f, 1.0f};
-
-void DrawBarRect(const BarRect& rect, const float color[4], float width) {
-  SetFillColor(color[0], color[1], color[2], color[3]);
-  rvFillColorProgram2D& program = FillColorProgram();
-  program.rvProgram2D::DrawRect(RECT_LEFT | RECT_TOP, rect.x, rect.y, width, rect.height);
-  program.Unbind();
-}
-
-}  // namespace
-
 float rvLoader::Fraction() {
   if (s_expected <= 0) return 0.0f;
   return std::clamp(float(s_loaded) / float(s_expected), 0.0f, 1.0f);
@@ -135,16 +111,5 @@ void rvLoader::Update(int bytes) {
   if (glfwWindowShouldClose(s_loadingWindow)) std::exit(-1);
   glfwPollEvents();
 
-  int width = 0, height = 0;
-  glfwGetFramebufferSize(s_loadingWindow, &width, &height);
-  FollowClientSize(width, height);
-  BeginFrame();
-  glDisable(GL_DEPTH_TEST);
-  const float fill = kBarInside.width * Fraction();
-  DrawBarRect(kBarFrame, kWhite, kBarFrame.width);
-  DrawBarRect(kBarInside, kBlack, kBarInside.width);
-  DrawBarRect(kBarInside, kWhite, fill);
-  PresentFrame(0.0f, false, 0);
-  glfwSwapInterval(0);
-  glfwSwapBuffers(s_loadingWindow);
+  if (s_drawFrame) s_drawFrame(s_loadingWindow, Fraction());
 }

@@ -7,8 +7,8 @@
 // The application switches the screen off by clearing the loading window
 // once the sequence is loaded.
 //
-// The parsing is plain C++ (ParseLoadList); the drawing goes through the
-// render targets and the shared fill-colour program.
+// The parsing is plain C++ (ParseLoadList); the drawing is the connected
+// frame drawer's (render/LoadingBar).
 #pragma once
 #include <cstddef>
 #include <string>
@@ -40,6 +40,11 @@ class rvLoader {
   // announced).
   static float Fraction();
 
+  // Draws one frame of the bar filled to `fraction` on `window`. Drawing
+  // lives in the render layer above; the shell connects it at start-up.
+  using FrameDrawer = void (*)(GLFWwindow* window, float fraction);
+
+  static FrameDrawer s_drawFrame;      // none: ticks count but draw nothing
   static GLFWwindow* s_loadingWindow;  // none: the loading screen is off
   static int s_loaded;                 // bytes counted so far, never above s_expected
   static int s_expected;               // bytes announced by the load list

@@ -29,8 +29,10 @@
 #include "Loader/AssetPath.h"
 #include "Loader/rvLoader.h"
 #include "core/ScreenRecorder.h"
-#include "effects/fxBase.h"
+#include "sequence/fxBase.h"
 #include "production/ProductionClasses.h"
+#include "effects/EngineClasses.h"
+#include "render/LoadingBar.h"
 #include "render/RenderTarget.h"
 #include "render/TextureImage.h"
 #include "sequence/ClassRegistry.h"
@@ -57,6 +59,13 @@ void OnGlfwError(int code, const char* description) {
 Application& Application::Get() {
   static Application s_application;
   return s_application;
+}
+
+void ConnectEngineLayers() {
+  ConnectEngineEffects();
+  Application& app = Application::Get();
+  SetPresentArea(&app.m_windowRect, &app.m_viewport);
+  rvLoader::s_drawFrame = &DrawLoadingBarFrame;
 }
 
 //-----------------------------------------------------------------------------
@@ -105,6 +114,7 @@ int ChooseSwapInterval() {
 }  // namespace
 
 void Application::Init(const AppConfig& config) {
+  ConnectEngineLayers();
   m_title = config.title;
   SetDataDirectory(config.dataDirectory.empty() ? std::string(".") : config.dataDirectory);
   g_loadListPath = config.loadListFile;

@@ -7,12 +7,9 @@
 
 #include "application/AppConfig.h"
 #include "application/StartupOptions.h"
+#include "render/RenderTarget.h"
 
 struct GLFWwindow;
-
-struct IntRect {
-  int x = 0, y = 0, w = 0, h = 0;
-};
 
 class Application {
  public:
@@ -32,3 +29,11 @@ class Application {
 };
 
 void OnGlfwError(int code, const char* description);
+
+// Fills the registration points the layers below offer for what only the
+// layers above know: the engine's effect classes and the render layer's
+// view of effects (ConnectEngineEffects), this application's window
+// rectangle and viewport for PresentFrame, and the loading screen's frame
+// drawer. Init calls it first; tests and tools that drive the engine
+// without the shell call it themselves. Calling it again changes nothing.
+void ConnectEngineLayers();

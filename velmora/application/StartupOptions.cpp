@@ -3,7 +3,6 @@
 #include <cmath>
 #include <cstring>
 
-std::string g_sequencePath;
 std::string g_loadListPath;
 int g_requestedWidth = -1;
 int g_requestedHeight = -1;
@@ -12,7 +11,6 @@ bool g_verticalSync = true;
 int g_swapInterval = 1;
 bool g_overlayFps = false;
 bool g_overlayReso = false;
-GLFWwindow* g_mainWindow = nullptr;
 
 namespace {
 

@@ -4,9 +4,9 @@
 #pragma once
 #include <string>
 
-struct GLFWwindow;
+#include "platform/MainWindow.h"
+#include "sequence/rvSequence.h"
 
-extern std::string g_sequencePath;
 extern std::string g_loadListPath;
 extern int g_requestedWidth;   // -1: unset
 extern int g_requestedHeight;  // -1: unset
@@ -15,7 +15,6 @@ extern bool g_verticalSync;    // "-nosync" clears it
 extern int g_swapInterval;     // chosen at start-up: -1 (tear control) or 1
 extern bool g_overlayFps;      // "-fps"
 extern bool g_overlayReso;     // "-reso"
-extern GLFWwindow* g_mainWindow;
 
 // Exact, case-sensitive match against the preset names in table order; the
 // first match sets the requested size and returns its row, else -1.

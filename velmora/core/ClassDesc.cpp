@@ -8,7 +8,7 @@
 //   [SECTION] Lookup
 #include "core/ClassDesc.h"
 
-#include "render/rvTransform.h"
+#include "core/rvTransform.h"
 
 //-----------------------------------------------------------------------------
 // [SECTION] Compound layouts

@@ -5,8 +5,8 @@
 #include <cmath>
 #include <utility>
 
-#include "render/rvTransform.h"
-#include "svg/SvgFlatten.h"
+#include "core/rvTransform.h"
+#include "render/CubicFlatten.h"
 
 namespace {
 

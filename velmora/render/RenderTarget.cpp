@@ -13,7 +13,6 @@
 
 #include <cstdio>
 
-#include "application/Application.h"
 #include "core/AppLog.h"
 #include "platform/Profiler.h"
 #include "render/Framebuffer.h"
@@ -183,6 +182,9 @@ constexpr float kOverlayLineStep = 16.0f;
 rvTexColorProgram2D* s_presentProgram = nullptr;
 TextStashRenderer* s_overlayText = nullptr;
 float s_smoothedFrameTime = -1.0f;
+// The shell's window rectangle and viewport (SetPresentArea).
+const IntRect* s_presentWindow = nullptr;
+const IntRect* s_presentViewport = nullptr;
 
 constexpr unsigned int Abgr(unsigned int r, unsigned int g, unsigned int b, unsigned int a) {
   return (a << 24) | (b << 16) | (g << 8) | r;
@@ -224,15 +226,20 @@ void DrawOverlays(float dt, int flags) {
 
 }  // namespace
 
+void SetPresentArea(const IntRect* window, const IntRect* viewport) {
+  s_presentWindow = window;
+  s_presentViewport = viewport;
+}
+
 void PresentFrame(float dt, bool timeStopped, int overlayFlags) {
   PROFILE_BLOCK("PresentFrame");
   BindRenderTarget(nullptr, true);
   if (overlayFlags != 0) DrawOverlays(dt, overlayFlags);
   if (!timeStopped) g_nVectorHistoryIndex = (g_nVectorHistoryIndex + 1) % VectorHistory::kSlots;
 
-  const Application& app = Application::Get();
-  const IntRect& window = app.m_windowRect;
-  const IntRect& viewport = app.m_viewport;
+  const IntRect whole = {0, 0, g_defaultRenderTarget.m_width, g_defaultRenderTarget.m_height};
+  const IntRect& window = s_presentWindow ? *s_presentWindow : whole;
+  const IntRect& viewport = s_presentViewport ? *s_presentViewport : whole;
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
   if (window.w != viewport.w || window.h != viewport.h) {
     glViewport(0, 0, window.w, window.h);

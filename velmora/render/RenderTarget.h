@@ -101,9 +101,18 @@ enum : int {
   OVERLAY_DUMPING = 4,
 };
 
+struct IntRect {
+  int x = 0, y = 0, w = 0, h = 0;
+};
+
+// Where PresentFrame puts the picture: the window's rectangle and the
+// viewport inside it. The shell owns both and registers them at start-up;
+// until it does, the picture fills a window the size of "Default".
+void SetPresentArea(const IntRect* window, const IntRect* viewport);
+
 // Frame end: draws the requested overlays into "Default" and draws
-// "Default" into the application's viewport on the window, clamped to
-// 0..1, with black bars when the window is larger than the viewport.
+// "Default" into the registered viewport on the window, clamped to 0..1,
+// with black bars when the window is larger than the viewport.
 void PresentFrame(float dt, bool timeStopped, int overlayFlags);
 
 // Exit: releases the present program and the overlay text renderer while

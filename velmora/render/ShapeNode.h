@@ -15,7 +15,7 @@
 
 #include "render/Polyline.h"
 #include "render/VectorGeometry.h"
-#include "render/rvTransform.h"
+#include "core/rvTransform.h"
 
 class ShapeNode : public rvTransform {
  public:

@@ -6,10 +6,10 @@
 #include <type_traits>
 
 #include "Loader/DataPack.h"
-#include "effects/fxBuffer.h"
+#include "render/EffectLink.h"
 #include "render/Framebuffer.h"
+#include "render/RenderTarget.h"
 #include "render/TextureImage.h"
-#include "sequence/rvSequence.h"
 
 // The texture attribute addresses the five edited fields by these offsets.
 static_assert(std::is_standard_layout_v<TextureSlot>, "TextureSlot fields are addressed by offset");
@@ -63,26 +63,15 @@ void TextureSlot::Resolve(rvSequence* sequence) {
     m_effect = nullptr;
     return;
   }
-  for (rvSequence* s = sequence; s;) {
-    if (m_effect && m_effect->m_name == m_effectName) return;
-    // A renamed slot whose new name finds nothing samples nothing, rather
-    // than the buffer it named before.
-    m_effect = nullptr;
-    fxBase* item = s->FindItem(m_effectName);
-    if (item && item->IsKindOf("fxBufferDisplay")) m_effect = item;
-    if (item || !s->m_ownerFx) return;
-    s = s->m_ownerFx->m_owner;
-  }
+  m_effect = LinkedBuffer(sequence, m_effectName, m_effect);
 }
 
 GLuint TextureSlot::GetTexture() {
   Resolve(nullptr);
   // Resolve only ever keeps render-target effects; their buffer is sampled
   // while they run and is nothing otherwise.
-  if (m_effect && m_effect->m_state == StateRunning) {
-    RenderTarget* target = static_cast<fxBufferDisplay*>(m_effect)->GetBuffer();
-    if (target && target->m_colorFramebuffer) return target->m_colorFramebuffer->GL()->m_colorTexture;
-  }
+  RenderTarget* target = LinkedBufferTarget(m_effect, true);
+  if (target && target->m_colorFramebuffer) return target->m_colorFramebuffer->GL()->m_colorTexture;
   return m_image ? m_image->m_texture : 0;
 }
 

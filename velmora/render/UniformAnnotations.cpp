@@ -20,10 +20,9 @@
 #include <cstring>
 
 #include "core/ClassDesc.h"
-#include "effects/fxBase.h"
+#include "render/EffectLink.h"
 #include "render/RenderTarget.h"
 #include "render/rvProgram.h"
-#include "sequence/rvSequence.h"
 
 // ---------------------------------------------------------------------------
 // [SECTION] Table entries (AddUniform, FindUniform)
@@ -464,32 +463,10 @@ void rvProgram::RefreshConstants() {
 // ---------------------------------------------------------------------------
 
 float rvProgram::ProgramTime() const {
-  const fxBase* fx = g_pCurrentFx;
-  float t = 0.0f;
-  switch (m_timeSource) {
-    case TimeSourceEffect:
-      t = fx ? fx->m_localTime : 0.0f;
-      break;
-    case TimeSourceSequence:
-      if (fx) t = fx->m_owner ? fx->m_owner->m_time : fx->m_localTime;
-      break;
-    case TimeSourceOuterSequence:
-      if (fx) {
-        const rvSequence* seq = fx->m_owner;
-        if (seq && seq->m_ownerFx) {
-          const fxBase* outer = seq->m_ownerFx;
-          t = outer->m_owner ? outer->m_owner->m_time : outer->m_localTime;
-        } else {
-          t = seq ? seq->m_time : fx->m_localTime;
-        }
-      }
-      break;
-    case TimeSourceWallClock:
-      t = static_cast<float>(glfwGetTime());
-      break;
-    default:
-      break;
-  }
+  // The effect clocks belong to the effect being drawn, which the layers
+  // above this one know.
+  const float t = m_timeSource == TimeSourceWallClock ? static_cast<float>(glfwGetTime())
+                                                      : LinkedEffectTime(m_timeSource);
   return t + m_timeOffset;
 }
 
@@ -516,7 +493,7 @@ const glm::mat4& CameraMatrix(int semantic) {
 void rvProgram::UploadUniforms() {
   const float W = static_cast<float>(m_viewport[2]), H = static_cast<float>(m_viewport[3]);
   // No current effect fades nothing: 1 is the neutral factor.
-  const float fade = g_pCurrentFx ? g_pCurrentFx->GetFadeFactor() : 1.0f;
+  const float fade = LinkedEffectFade();
   for (const ShaderUniform& u : m_uniforms) {
     if (u.location < 0 || u.kind < UniformBool || u.kind > UniformVec4Array) continue;
     const uint32_t* words = m_values ? m_values + u.valueWord : nullptr;

@@ -2,7 +2,7 @@
 // See VectorGeometry.h for the layout contract of the four arrays.
 #include "render/VectorGeometry.h"
 
-#include "render/rvTransform.h"
+#include "core/rvTransform.h"
 
 int32_t TextureMappingFlags(float u, float v) {
   const uint32_t ub = static_cast<uint32_t>(u * 255.0f) & 0xFFu;

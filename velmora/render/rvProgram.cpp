@@ -13,7 +13,7 @@
 #include <cmath>
 
 #include "core/AppLog.h"
-#include "effects/fxBuffer.h"
+#include "render/EffectLink.h"
 #include "render/GLShaderBuild.h"
 #include "render/GpuBuffer.h"
 #include "render/RenderTarget.h"
@@ -508,12 +508,9 @@ void rvTexColorProgram2D::SetTexture(const std::string& file) {
   if (m_textureSlot.m_image) {
     m_texWidth = m_textureSlot.m_image->m_width;
     m_texHeight = m_textureSlot.m_image->m_height;
-  } else if (m_textureSlot.m_effect && m_textureSlot.m_effect->IsKindOf("fxBufferDisplay")) {
-    const RenderTarget* target = static_cast<fxBufferDisplay*>(m_textureSlot.m_effect)->GetBuffer();
-    if (target) {
-      m_texWidth = target->m_width;
-      m_texHeight = target->m_height;
-    }
+  } else if (const RenderTarget* target = LinkedBufferTarget(m_textureSlot.m_effect, false)) {
+    m_texWidth = target->m_width;
+    m_texHeight = target->m_height;
   }
 }
 

@@ -7,7 +7,7 @@
 #include <limits>
 
 #include "core/ClassDesc.h"
-#include "effects/fxBase.h"
+#include "sequence/fxBase.h"
 #include "sequence/DriverExpression.h"
 #include "sequence/DriverKeyFrame.h"
 #include "sequence/DriverProcedural.h"

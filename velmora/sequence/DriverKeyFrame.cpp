@@ -14,7 +14,7 @@
 #include <limits>
 
 #include "core/ClassDesc.h"
-#include "effects/fxBase.h"
+#include "sequence/fxBase.h"
 #include "platform/PerfCounter.h"
 
 const char* const g_KeyInterpolationNames[InterpCount] = {

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "effects/fxBase.h"
+#include "sequence/fxBase.h"
 #include "sequence/Driver.h"
 #include "sequence/DriverKeyFrame.h"
 

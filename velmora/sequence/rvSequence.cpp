@@ -10,8 +10,10 @@
 #include "Loader/DataPack.h"
 #include "core/AppLog.h"
 #include "core/JsonDepth.h"
-#include "effects/fxBase.h"
 #include "sequence/ClassRegistry.h"
+#include "sequence/fxBase.h"
+
+std::string g_sequencePath;
 
 namespace {
 

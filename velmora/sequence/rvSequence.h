@@ -7,7 +7,7 @@
 // It also answers a timeline editor through ImSequencer::SequenceInterface
 // (the editing slots, in rvSequenceEditor.cpp) and embeds the curve view's
 // delegate for the item expanded in that editor.
-// Depends on fxBase (effects), the registry and the data pack. Owns its items:
+// Depends on the effect base, the registry and the data pack. Owns its items:
 // whoever owns the sequence clears it (Clear) before destroying it.
 #pragma once
 #include <json/json.h>
@@ -20,6 +20,10 @@
 #include "sequence/rvCurveEdit.h"
 
 class fxBase;
+
+// The path of the production's main sequence file, set by the shell at
+// start-up; references and music references default to it.
+extern std::string g_sequencePath;
 
 class rvSequence : public ImSequencer::SequenceInterface {
  public:

@@ -10,7 +10,7 @@
 #include <climits>
 #include <cmath>
 
-#include "svg/SvgFlatten.h"
+#include "render/CubicFlatten.h"
 
 namespace {
 

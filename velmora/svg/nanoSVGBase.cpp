@@ -21,7 +21,7 @@
 
 #include "platform/CRand.h"
 #include "svg/EnclosingBall.h"
-#include "svg/SvgFlatten.h"
+#include "render/CubicFlatten.h"
 #include "svg/SvgParser.h"
 
 const uint32_t kSvgClassColors[kSvgClassColorCount] = {

@@ -1,0 +1,4 @@
+// The process's one window: see MainWindow.h.
+#include "platform/MainWindow.h"
+
+GLFWwindow* g_mainWindow = nullptr;
