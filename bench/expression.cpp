@@ -20,16 +20,30 @@ float Branch(float x, float a) {
   return std::fmod(x, 2.0f) < 1.0f ? std::min(std::max(x * a, 0.0f), 1.0f) : std::max(std::max(a, 1.0f - x), 0.0f);
 }
 
+float SinCos(float x, float a) { return a * std::sin(x) + std::cos(x * a) * x; }
+// A small loop over user variables (s and i are the driver's own).
+float Loop(float x, float a) {
+  float s = 0.0f;
+  for (float i = 0.0f; i < 4.0f; i += 1.0f) s += a * i;
+  return s + x;
+}
+
 const char kSineWave[] = "sin(x*3)*0.5+0.5";
 const char kPolynomial[] = "2x^2 - 3x + a";
 const char kBranch[] = "x % 2 < 1 ? clamp(0, x*a, 1) : max(a, 1 - x, 0)";
+const char kSinCos[] = "a*sin(x)+cos(x*a)*x";
+const char kLoop[] = "s := 0; for (i := 0; i < 4; i += 1) { s += a * i; }; s + x";
 
 void EvaluateFormula(benchmark::State& state, const char* formula) {
   float x = 0.0f;
   float a = 0.25f;
+  float s = 0.0f;
+  float i = 0.0f;
   ExprSymbolTable table;
   table.AddVariable("x", x);
   table.AddVariable("a", a);
+  table.AddVariable("s", s);
+  table.AddVariable("i", i);
   table.AddConstants();
   Expression e;
   if (!e.Compile(formula, table)) {
@@ -79,6 +93,10 @@ BENCHMARK_CAPTURE(EvaluateFormula, polynomial, kPolynomial);
 BENCHMARK_TEMPLATE(PlainFormula, Polynomial)->Name("PlainFormula/polynomial");
 BENCHMARK_CAPTURE(EvaluateFormula, branch, kBranch);
 BENCHMARK_TEMPLATE(PlainFormula, Branch)->Name("PlainFormula/branch");
+BENCHMARK_CAPTURE(EvaluateFormula, sin_cos, kSinCos);
+BENCHMARK_TEMPLATE(PlainFormula, SinCos)->Name("PlainFormula/sin_cos");
+BENCHMARK_CAPTURE(EvaluateFormula, loop, kLoop);
+BENCHMARK_TEMPLATE(PlainFormula, Loop)->Name("PlainFormula/loop");
 BENCHMARK(CompileFormula);
 
 VELMORA_BENCHMARK_MAIN()

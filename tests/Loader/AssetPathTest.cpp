@@ -110,6 +110,30 @@ TEST(AssetPath, PathsWrittenEitherWayCompareEqualOnceStripped) {
   for (const char* form : forms) EXPECT_EQ(StripDataDir(ResolveDataPath(form)), "seq/a.seq") << form;
 }
 
+// Every spelling the pack opens as the same file gets the same name.
+TEST(AssetPath, PackEntryNamesAreOneNamePerPackFile) {
+  const PathCase cases[] = {
+      {"Data", "seq/x.seq", "Data/seq/x.seq"},
+      {"Data", "seq//x.seq", "Data/seq/x.seq"},
+      {"Data", "/seq/x.seq", "Data/seq/x.seq"},
+      {"Data", "seq\\x.seq", "Data/seq/x.seq"},
+      {"Data", "seq\\\\//x.seq", "Data/seq/x.seq"},
+      {"Data", "//seq///x.seq/", "Data/seq/x.seq"},
+      {"Data", "Data/seq/x.seq", "Data/seq/x.seq"},
+      {"Data", "Data//seq/x.seq", "Data/seq/x.seq"},
+      {"Data", "data\\seq\\x.seq", "Data/seq/x.seq"},
+      {"Data", "./Data/seq/x.seq", "Data/seq/x.seq"},
+      {"Data", "seq/X.seq", "Data/seq/X.seq"},  // names are case-sensitive
+      {"Data", "", ""},
+      {".", "seq//x.seq", "seq/x.seq"},
+      {".", "/seq/x.seq", "seq/x.seq"},
+  };
+  for (const PathCase& c : cases) {
+    SetDataDirectory(c.dataDirectory);
+    EXPECT_EQ(PackEntryName(c.path), c.expected) << "dir " << c.dataDirectory << ", path " << c.path;
+  }
+}
+
 TEST(AssetPath, AppendSlashAddsOneSeparator) {
   EXPECT_EQ(AppendSlash("Data"), "Data/");
   EXPECT_EQ(AppendSlash(""), "/");

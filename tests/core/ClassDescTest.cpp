@@ -497,6 +497,26 @@ TEST(InstanceClassDesc, SharesTheDescriptorsAndKeepsAddedOnesToItself) {
   EXPECT_EQ(stage->m_name, "Shaders/Vertex");
 }
 
+// A new object of the class is made from the shared description, however
+// many per-object descriptions lie between.
+TEST(InstanceClassDesc, LeadsBackToTheSharedDescriptionItWasMadeFrom) {
+  ClassDesc shared("fxShader", nullptr, &CreateNothing);
+  InstanceClassDesc first(&shared);
+  first.AddAttribute(AttrFloat, "Level", 1024);
+  InstanceClassDesc second(&first);
+  struct Case {
+    const char* what;
+    ClassDesc* desc;
+  };
+  const Case cases[] = {{"shared", &shared}, {"made from the shared one", &first}, {"made from another", &second}};
+  for (const Case& c : cases) EXPECT_EQ(SharedClassDesc(c.desc), &shared) << c.what;
+  EXPECT_EQ(SharedClassDesc(nullptr), nullptr);
+  // The per-object descriptor belongs to the first; the second only
+  // borrows it.
+  EXPECT_TRUE(first.Owns(first.FindAttribute("Level")));
+  EXPECT_FALSE(second.Owns(second.FindAttribute("Level")));
+}
+
 TEST(AttributeDesc, ValueAccessorsAddressTheOffsetInsideAnObject) {
   struct Object {
     int pad;

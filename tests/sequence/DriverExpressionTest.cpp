@@ -10,6 +10,7 @@
 #include "DriverTestFx.h"
 #include "sequence/DriverExpression.h"
 #include "support/JsonText.h"
+#include "support/LogCapture.h"
 
 namespace {
 
@@ -109,7 +110,7 @@ TEST(ExpressionDriver, SyntaxErrorGivesNaNAndKeepsTheVariables) {
   d->Evaluate(1.0f);
   d->m_userVars[0].value = 3.0f;
   d->m_userVars[1].value = 4.0f;
-  const char* broken[] = {"a*x +", "a*(x + b", "a x", "sin a"};
+  const char* broken[] = {"a*x +", "a*(x + b", "!a * x", "sin a"};
   for (const char* formula : broken) {
     d->_sExpression = formula;
     EXPECT_TRUE(std::isnan(d->Evaluate(1.0f))) << formula;
@@ -229,4 +230,25 @@ TEST(ExpressionDriver, SavingIntoSomethingThatIsNotAnObjectLeavesItAlone) {
     d->Save(out);
     EXPECT_EQ(out, before) << text;
   }
+}
+
+// A formula whose loop never ends gives NaN every frame and one log line for
+// the driver, not one per frame.
+TEST(ExpressionDriver, EndlessLoopGivesNaNAndOneLogLine) {
+  DriverTestFx fx;
+  auto d = Make(fx, "while (1) { a += 1 }");
+  d->_attribName = "Value";
+  LogCapture log;
+  for (int frame = 0; frame < 3; ++frame) EXPECT_TRUE(std::isnan(d->Evaluate(frame / 60.0f))) << frame;
+  const std::string line = "[Expression] Value: formula stopped after 1000000 loop iterations, value NaN\n";
+  const std::string text = log.Text();
+  ASSERT_NE(text.find(line), std::string::npos) << text;
+  EXPECT_EQ(text.find(line), text.rfind(line)) << text;
+  // The user variable keeps what the stopped loop left in it.
+  ASSERT_EQ(Names(*d), std::vector<std::string>{"a"});
+  EXPECT_GE(d->m_userVars[0].value, 1000000.0f);
+
+  d->_sExpression = "x * 2";  // mended: values again, and nothing more logged
+  EXPECT_EQ(d->Evaluate(1.5f), 3.0f);
+  EXPECT_EQ(log.Text(), text);
 }

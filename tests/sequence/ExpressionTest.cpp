@@ -34,9 +34,10 @@ struct Case {
   float expected;
 };
 
+// Each case against fresh variables: a formula may assign to them.
 void ExpectValues(const std::vector<Case>& cases) {
-  Bound bound;
   for (const Case& c : cases) {
+    Bound bound;
     Expression e;
     ASSERT_TRUE(e.Compile(c.formula, bound.table)) << c.formula << ": " << e.Error();
     const float got = e.Value();
@@ -86,7 +87,7 @@ TEST(ExpressionDialect, EqualityAndLogic) {
       {"x >= 2", 0.0f},
       {"1 xor 1", 0.0f},
       {"1 xor 0", 1.0f},
-      {"not 0", 1.0f},
+      {"not(0)", 1.0f},
       {"not(x)", 0.0f},
       {"1 nand 1", 0.0f},
       {"0 nor 0", 1.0f},
@@ -193,8 +194,9 @@ TEST(ExpressionDialect, FunctionsInFloat) {
       {"root(16, -2)", std::numeric_limits<float>::quiet_NaN()},
       {"logn(81, 3)", std::log(81.0f) / std::log(3.0f)},
       {"roundn(1.23456, 2)", std::round(1.23456f * 100.0f) / 100.0f},
-      {"roundn(1234.5, -2)", 1200.0f},  // negative digits round to tens, hundreds...
-      {"roundn(-1250, -2)", -1300.0f},
+      {"roundn(1234.5, -2)", 1235.0f},  // the digit count is clamped to 0..16
+      {"roundn(-1250.5, -2)", -1251.0f},
+      {"roundn(1.23456789, 20)", std::round(1.23456789f * 1e16f) / 1e16f},
       {"roundn(1234.5, 0)", 1235.0f},
       {"deg2rad(180)", 180.0f * (kPi / 180.0f)},
       {"inrange(0, x, 2)", 1.0f},
@@ -202,6 +204,7 @@ TEST(ExpressionDialect, FunctionsInFloat) {
       {"iclamp(1, 1.4, 2)", 1.0f},  // pushed out to the nearer bound
       {"iclamp(1, 1.6, 2)", 2.0f},
       {"iclamp(1, 3, 2)", 3.0f},
+      {"iclamp(1, 1.5, 2)", 1.0f},  // the exact middle goes to the low bound
       {"mand(1, x, 0)", 0.0f},
       {"mand(1, x, -1)", 1.0f},
       {"mor(0, 0, x)", 1.0f},
@@ -276,8 +279,14 @@ TEST(ExpressionDialect, SyntaxErrorsGiveNaN) {
   const char* broken[] = {
       "",          "x +",        "(x",          "x)",          "sin x",
       "sin()",     "atan2(1)",   "clamp(1, 2)", "foo(x)",      "1 2",
-      "x $ 2",     "x := 2",     "and",         "(x]",         "1 ? 2",
+      "x $ 2",     "pi := 2",    "and",         "(x]",         "1 ? 2",
       "unknown*2", "x,2",        "if(1, 2)",    "unknown(2)",  "sin (x",
+      "not 0",     "!x",         "x && a",      "x || a",      "2e",
+      "_a + 1",    "2 := x",     "x /* open",   "'a' + 1",     "break",
+      "continue",  "if (x) else 2",              "var x := 1",  "var sin := 1",
+      "switch { default: 1; default: 2; }",      "while (1) {}",
+      "for (a := 0; a < 1) a",   "repeat a += 1", "{x; x*3}",    "'abc",
+      "var v[3] := {1, 2, 3}; v[1]",             "return x",    "x := 1 := 2",
   };
   for (const char* formula : broken) {
     Expression e;
@@ -311,6 +320,150 @@ TEST(ExpressionDialect, HostileNestingFailsInsteadOfCrashing) {
     std::vector<std::string> names;
     EXPECT_FALSE(CollectExpressionVariables(formula, names));
   }
+}
+
+// Formulas of any size and shape end in a value or a refusal, within the
+// parser's depth and the compiler's length bounds.
+TEST(ExpressionDialect, HostileSizesEndInAValueOrARefusal) {
+  auto repeat = [](const std::string& part, int count) {
+    std::string s;
+    for (int i = 0; i < count; ++i) s += part;
+    return s;
+  };
+  const std::string megabyte = repeat("x+1;", 1 << 18);
+  const std::string deep[] = {
+      repeat("if (1) {", 100000) + "x" + repeat("}", 100000),
+      repeat("~(", 100000) + "x" + repeat(")", 100000),
+      repeat("-", 100000) + "x",
+      repeat("x := ", 100000) + "1",
+      repeat("while (x) ", 100000) + "x",
+      repeat("[", 100000) + "x" + repeat("]", 100000),
+      "switch {" + repeat("case x > 1: x;", 5000) + "}",
+      megabyte,
+  };
+  for (const std::string& formula : deep) {
+    Bound bound;
+    Expression e;
+    EXPECT_FALSE(e.Compile(formula, bound.table)) << formula.substr(0, 20);
+    EXPECT_TRUE(std::isnan(e.Value())) << formula.substr(0, 20);
+    std::vector<std::string> names;
+    EXPECT_FALSE(CollectExpressionVariables(formula, names)) << formula.substr(0, 20);
+  }
+  // Ten thousand statements, or a megabyte of comment, are a formula.
+  Bound bound;
+  Expression statements;
+  ASSERT_TRUE(statements.Compile(repeat("x := x + 1;", 10000) + "x", bound.table)) << statements.Error();
+  EXPECT_EQ(statements.Value(), 10001.5f);
+  Expression commented;
+  ASSERT_TRUE(commented.Compile("/*" + std::string(1 << 20, '*') + "*/ x // " + std::string(1 << 20, 'x'),
+                                bound.table));
+  EXPECT_EQ(commented.Value(), bound.x);
+}
+
+TEST(ExpressionStatements, ProgramsGiveTheirLastValue) {
+  ExpectValues({
+      {"x := 5; x", 5.0f},
+      {"x*2; x*3", 4.5f},
+      {"x*2;", 3.0f},
+      {";; x ;;", 1.5f},
+      {"a += 1; a *= 2; a", 6.0f},
+      {"b -= 1; b /= 2; b", -0.75f},
+      {"a %= 1.5; a", 0.5f},
+      {"2 * (x := 3) + x", 9.0f},       // an assignment inside an expression
+      {"x := a := 4; x + a", 8.0f},     // right associative
+      {"x := x^3", 3.375f},
+      {"~(a := 1, a + 1)", 2.0f},
+      {"~{a := 3; a * 2}", 6.0f},
+      {"var y := 3; y * x", 4.5f},      // a name the table does not hold
+      {"var y; y", 0.0f},
+      {"var k := 2; for (var j := 0; j < 3; j += 1) { k *= 2; }; k", 16.0f},
+      {"return [x]; x", std::numeric_limits<float>::quiet_NaN()},
+      {"x /* note */ * 2 // the end", 3.0f},
+      {"# a whole line\nx", 1.5f},
+      {"'b' > 'a'", 1.0f},
+      {"'abc' != 'abc'", 0.0f},
+      {"null + 1", std::numeric_limits<float>::quiet_NaN()},
+      {"x^4", 1.5f * 1.5f * (1.5f * 1.5f)},  // whole powers multiply out
+      {"a^2.5", std::pow(2.0f, 2.5f)},
+  });
+}
+
+TEST(ExpressionStatements, BranchesAndSwitches) {
+  ExpectValues({
+      {"if (x > 1) a; else b", 2.0f},
+      {"if (x > 1) a else b", 2.0f},
+      {"if (x < 1) { a } else if (x < 1.5) { b } else { 7 }", 7.0f},
+      {"if (x < 1) 10", std::numeric_limits<float>::quiet_NaN()},
+      {"if (x > 1) { a := 3; a * x; }", 4.5f},
+      {"switch { case x < 1: 1; case x < 2: 2; default: 3; }", 2.0f},
+      {"switch { case x < 1: 1; default: { a := 9; a } }", 9.0f},
+      {"switch { case x < 1: 1; }", std::numeric_limits<float>::quiet_NaN()},
+  });
+}
+
+TEST(ExpressionStatements, LoopsBreakAndContinue) {
+  ExpectValues({
+      {"a := 0; for (b := 0; b < 4; b += 1) a += b; a", 6.0f},
+      {"a := 0; while (a < 10) { a += 1; if (a > 4) break; }; a", 5.0f},
+      {"a := 0; b := 0; while (a < 10) { a += 1; if (a % 2 == 0) continue; b += a; }; b", 25.0f},
+      {"a := 0; repeat a += 2; until (a > 5); a", 6.0f},
+      {"repeat x += 1 until (1)", 2.5f},  // the body runs once
+      {"while (x < 4) x += 1", 4.5f},     // a loop's value is its last body value
+      {"while (x < 0) x += 1", 0.0f},     // ... 0 when the body never ran
+      {"a := 0; while (1) { a += 1; if (a >= 3) break [a * 10]; }", 30.0f},
+      {"a := 0; for (b := 0; b < 3; b += 1) { while (1) { a += 1; break; } }; a", 3.0f},
+      {"a := 0; for (b := 0; b < 5; b += 1) { if (b == 1) continue; if (b == 3) break; a += b }; a", 2.0f},
+  });
+}
+
+TEST(ExpressionStatements, AssignmentsWriteTheBoundVariables) {
+  Bound bound;
+  Expression e;
+  ASSERT_TRUE(e.Compile("a := a + 1; b += a; a * 10", bound.table)) << e.Error();
+  EXPECT_EQ(e.Value(), 30.0f);
+  EXPECT_EQ(e.Value(), 40.0f);
+  EXPECT_EQ(bound.a, 4.0f);
+  EXPECT_EQ(bound.b, -0.5f + 3.0f + 4.0f);
+  // return ends the formula after its values are computed.
+  ASSERT_TRUE(e.Compile("a := 5; return [a := 6]; a := 7", bound.table)) << e.Error();
+  EXPECT_TRUE(std::isnan(e.Value()));
+  EXPECT_EQ(bound.a, 6.0f);
+}
+
+// A loop that never ends costs a bounded number of passes, then NaN; a pass
+// over a long body costs more of the budget.
+TEST(ExpressionStatements, EndlessLoopsStopWithNaN) {
+  const char* endless[] = {
+      "a := 0; while (1) a += 1",
+      "a := 0; repeat a += 1; until (0)",
+      "a := 0; for (b := 0; 1; b += 1) a += 1",
+      "a := 0; while (1) { while (1) { a += 1 } }",
+      "a := 0; while (1) { a += 1; continue; }",
+  };
+  for (const char* formula : endless) {
+    Bound bound;
+    Expression e;
+    ASSERT_TRUE(e.Compile(formula, bound.table)) << formula << ": " << e.Error();
+    EXPECT_TRUE(std::isnan(e.Value())) << formula;
+    EXPECT_TRUE(e.Stopped()) << formula;
+    EXPECT_GE(bound.a, static_cast<float>(Expression::kMaxLoopIterations)) << formula;
+    EXPECT_LE(bound.a, static_cast<float>(Expression::kMaxLoopIterations + 1)) << formula;
+    EXPECT_TRUE(std::isnan(e.Value())) << formula;  // every evaluation again
+  }
+  std::string longBody = "a := 0; while (1) { a += 1";
+  for (int i = 0; i < 300; ++i) longBody += "; x := x * 1.5 + b";
+  longBody += " }";
+  Bound bound;
+  Expression e;
+  ASSERT_TRUE(e.Compile(longBody, bound.table)) << e.Error();
+  EXPECT_TRUE(std::isnan(e.Value()));
+  EXPECT_TRUE(e.Stopped());
+  EXPECT_LE(bound.a, static_cast<float>(Expression::kMaxLoopIterations / 5));
+  // A loop that ends is not stopped, however many passes it makes below the
+  // budget.
+  ASSERT_TRUE(e.Compile("a := 0; while (a < 999999) a += 1; a", bound.table));
+  EXPECT_EQ(e.Value(), 999999.0f);
+  EXPECT_FALSE(e.Stopped());
 }
 
 TEST(ExpressionDialect, RecompilingReplacesTheProgram) {
@@ -348,7 +501,7 @@ TEST(ExpressionCollect, FreeNamesLowerCasedSortedUnique) {
 }
 
 TEST(ExpressionCollect, SyntaxErrorLeavesTheListAlone) {
-  const char* broken[] = {"a +", "sin(", "b c", "sin a"};
+  const char* broken[] = {"a +", "sin(", "b && c", "sin a"};
   for (const char* formula : broken) {
     std::vector<std::string> names = {"kept"};
     EXPECT_FALSE(CollectExpressionVariables(formula, names)) << formula;

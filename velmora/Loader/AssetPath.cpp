@@ -59,6 +59,19 @@ void NormalizePath(std::string& path) {
   }
 }
 
+std::string PackEntryName(const std::string& path) {
+  std::string resolved = ResolveDataPath(path);
+  NormalizePath(resolved);
+  std::string name;
+  name.reserve(resolved.size());
+  for (char c : resolved) {
+    if (c == '/' && (name.empty() || name.back() == '/')) continue;
+    name += c;
+  }
+  if (!name.empty() && name.back() == '/') name.pop_back();
+  return name;
+}
+
 std::string StripDataDir(const std::string& path) {
   if (StartsWithDataDirectory(path)) return path.substr(s_dataDirectory.size() + 1);
   return path.substr(DataPrefixLength(path));

@@ -20,6 +20,14 @@ std::string ResolveDataPath(const std::string& path);
 // and turns backslashes into slashes.
 void NormalizePath(std::string& path);
 
+// The name the data pack opens for a path: resolved, normalised, then
+// without leading separators, with each run of separators made one and
+// without a trailing one, as the archive library reads names. Two paths
+// name the same pack file exactly when their names are equal
+// ("seq//x.seq", "/seq/x.seq", "seq\x.seq" and "Data/seq/x.seq" are one
+// file).
+std::string PackEntryName(const std::string& path);
+
 // Path relative to the data directory: the inverse of ResolveDataPath, used
 // to compare paths written in either form.
 std::string StripDataDir(const std::string& path);

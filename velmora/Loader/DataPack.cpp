@@ -49,8 +49,7 @@ DataPack::DataPack() {
 FileBuffer DataPack::ReadFile(const std::string& path, int& size) {
   size = 0;
   if (path.empty()) return nullptr;
-  std::string name = ResolveDataPath(path);
-  NormalizePath(name);
+  std::string name = PackEntryName(path);
 
   FileBuffer buffer;
   if (PHYSFS_isInit() && !name.empty() && PHYSFS_exists(name.c_str())) {

@@ -288,8 +288,9 @@ AttributeDesc* ClassDesc::AddArrayAttribute(const std::string& name, int element
   return array;
 }
 
-InstanceClassDesc::InstanceClassDesc(const ClassDesc* from)
+InstanceClassDesc::InstanceClassDesc(ClassDesc* from)
     : ClassDesc(from->m_name, from->m_parent, from->m_create),
+      m_shared(SharedClassDesc(from)),
       m_borrowedCount(from->m_attributes.size()) {
   m_registryIndex = from->m_registryIndex;
   m_attributes = from->m_attributes;
@@ -303,6 +304,18 @@ InstanceClassDesc::~InstanceClassDesc() {
 }
 
 bool InstanceClassDesc::IsShared() const { return false; }
+
+bool InstanceClassDesc::Owns(const AttributeDesc* attribute) const {
+  for (size_t i = m_borrowedCount; i < m_attributes.size(); ++i) {
+    if (m_attributes[i] == attribute) return true;
+  }
+  return false;
+}
+
+ClassDesc* SharedClassDesc(ClassDesc* desc) {
+  if (!desc || desc->IsShared()) return desc;
+  return static_cast<InstanceClassDesc*>(desc)->SharedDesc();
+}
 
 //-----------------------------------------------------------------------------
 // [SECTION] Lookup

@@ -190,10 +190,23 @@ class ClassDesc {
 // object and are freed with it.
 class InstanceClassDesc : public ClassDesc {
  public:
-  explicit InstanceClassDesc(const ClassDesc* from);
+  explicit InstanceClassDesc(ClassDesc* from);
   ~InstanceClassDesc() override;
   bool IsShared() const override;
 
+  // The shared description this one was made from (through any chain of
+  // per-object descriptions).
+  ClassDesc* SharedDesc() const { return m_shared; }
+  // True for a descriptor added to this description after it was made: it
+  // belongs to this one object and is freed with it.
+  bool Owns(const AttributeDesc* attribute) const;
+
  private:
+  ClassDesc* m_shared;
   size_t m_borrowedCount;  // leading descriptors that belong to the shared description
 };
+
+// The description every object of the class shares: the description itself
+// when it is shared, else the one its per-object description was made from.
+// A new object made from it registers its own per-object attributes.
+ClassDesc* SharedClassDesc(ClassDesc* desc);

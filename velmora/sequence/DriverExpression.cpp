@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/AppLog.h"
 #include "platform/Shell.h"
 #include "sequence/Expression.h"
 
@@ -120,7 +121,15 @@ float ExpressionDriver::Evaluate(float t) {
   if (m_pCompiled && m_pCompiled->text != _sExpression) m_pCompiled.reset();
   if (!m_pCompiled) Compile();
   m_pCompiled->x = t;
-  return m_pCompiled->expression.Value();
+  const float value = m_pCompiled->expression.Value();
+  // A loop that never ends gives NaN every frame; one line says why,
+  // however many frames it repeats.
+  if (m_pCompiled->expression.Stopped() && !m_bLoopLimitLogged) {
+    m_bLoopLimitLogged = true;
+    AppLog::Get().AddLog("[Expression] %s: formula stopped after %d loop iterations, value NaN\n",
+                         _attribName.c_str(), Expression::kMaxLoopIterations);
+  }
+  return value;
 }
 
 // ---------------------------------------------------------------------------

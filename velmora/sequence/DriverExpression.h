@@ -3,6 +3,8 @@
 // other free name of the formula becomes a user variable with a stored value
 // the editor lets the author adjust. The result is used as is: _fMin, _fMax,
 // _fPeriod and _fPhase are persisted but not applied.
+// A formula whose loops run past the evaluator's budget gives NaN for that
+// frame and one log line for the driver's lifetime.
 // The formula is compiled on the first evaluation and again whenever its
 // text changes; the compiled program refers to the user variables by
 // address, so the list is only changed while compiling and by Load (which
@@ -41,6 +43,7 @@ class ExpressionDriver : public NoneDriver {
   struct Compiled;
   void Compile();
   std::unique_ptr<Compiled> m_pCompiled;
+  bool m_bLoopLimitLogged = false;  // the endless-loop line is logged once per driver
 };
 
 // The "Exprtk help" link of the expression panel.

@@ -2,9 +2,10 @@
 //
 // Index
 //   [SECTION] Operations: codes, names, arities and their float semantics
-//   [SECTION] Lexer: text to tokens, implicit multiplication
+//   [SECTION] Lexer: text to tokens, comments
+//   [SECTION] Parse tree: nodes, folding
 //   [SECTION] Parser: tokens to a folded tree
-//   [SECTION] Emitter: tree to postfix program
+//   [SECTION] Emitter: tree to a flat program
 //   [SECTION] Evaluation
 //   [SECTION] Symbol table, collect pass, symbol rules
 #include "sequence/Expression.h"
@@ -23,36 +24,51 @@ namespace {
 // [SECTION] Operations
 // ---------------------------------------------------------------------------
 
-enum Op : uint8_t {
-  // Accumulator, spill stack and control.
-  OpLoadK, OpLoadV, OpPush, OpJump, OpJumpIfFalse,
-  // Arithmetic with a constant or a variable operand fused in: acc op k,
-  // k op acc, acc op v, v op acc.
-  OpAddK, OpSubK, OpKSub, OpMulK, OpDivK, OpKDiv, OpPowK,
-  OpAddV, OpSubV, OpVSub, OpMulV, OpDivV, OpVDiv,
-  // Frequent pairs as one step: acc * k + k2, v * k2, acc * acc (x^2),
-  // clamp(k, acc, k2).
-  OpMulAddK, OpLoadVMulK, OpSquare, OpClampK,
-  // Any other binary operation (in `sub`) with a constant or variable operand.
-  OpBinK, OpKBin, OpBinV, OpVBin,
-  // Operators.
-  OpAdd, OpSub, OpMul, OpDiv, OpMod, OpPow,
-  OpEq, OpNe, OpLt, OpLe, OpGt, OpGe,
-  OpAnd, OpOr, OpXor, OpNand, OpNor, OpXnor,
-  OpNeg, OpNot,
-  // One-argument functions.
-  OpAbs, OpAcos, OpAcosh, OpAsin, OpAsinh, OpAtan, OpAtanh, OpCeil, OpCos, OpCosh,
-  OpCot, OpCsc, OpDeg2Rad, OpDeg2Grad, OpGrad2Deg, OpErf, OpErfc, OpExp, OpExpm1, OpFloor, OpFrac, OpLog,
-  OpLog10, OpLog1p, OpLog2, OpNcdf, OpRad2Deg, OpRound, OpSec, OpSgn, OpSin, OpSinc,
-  OpSinh, OpSqrt, OpTan, OpTanh, OpTrunc,
-  // Two arguments.
-  OpAtan2, OpHypot, OpLogn, OpRoot, OpRoundn, OpEqual, OpNotEqual,
-  // Three arguments: (low, value, high).
-  OpClamp, OpIclamp, OpInrange,
-  // Any number of arguments, at least one.
-  OpMin, OpMax, OpAvg, OpSum, OpProd, OpMand, OpMor,
-  OpCount
-};
+// Every operation, in code order, as two lists: the steps the evaluator runs
+// itself and the operations it hands to ApplyOp. The operation codes and
+// the evaluator's table of steps are both made from these lists, so the two
+// cannot fall out of step.
+//   Control, variables and stack slots; End closes every program.
+//   JumpUnless..K: a comparison with a constant fused into the branch it
+//     feeds (jump unless acc op k).
+//   ..K, K.., ..V, V..: acc op k, k op acc, acc op v, v op acc.
+//   Frequent pairs as one step: acc * k + k2, v + k2, v * k2, v * v,
+//     v * v * k2, v * v2, acc + v * k2, acc - v * k2, v * k2 - acc, whole
+//     powers of acc, clamp(k, acc, k2).
+//   Compound assignments: v = acc + v, v - acc, acc * v, v / acc, v + k2.
+//   BinK, KBin, BinV, VBin: any other binary operation (in `sub`) with a
+//     constant or variable operand.
+//   Add, Sub, Mul, Div: the left operand from a stack slot.
+#define EXPRESSION_STEPS(X)                                                                          \
+  X(End) X(LoadK) X(LoadV) X(StoreV) X(StoreK) X(LoadSlot) X(StoreSlot)                              \
+  X(Jump) X(JumpIfFalse) X(JumpIfTrue) X(Loop) X(Return)                                             \
+  X(JumpUnlessLtK) X(JumpUnlessLeK) X(JumpUnlessGtK) X(JumpUnlessGeK) X(JumpUnlessEqK)               \
+  X(JumpUnlessNeK)                                                                                   \
+  X(AddK) X(SubK) X(KSub) X(MulK) X(DivK) X(KDiv) X(PowK) X(ModK) X(ModPow2K)                        \
+  X(MinK) X(MaxK) X(KMin) X(KMax)                                                                    \
+  X(AddV) X(SubV) X(VSub) X(MulV) X(DivV) X(VDiv) X(MinV) X(MaxV) X(VMin) X(VMax)                    \
+  X(MulAddK) X(LoadVAddK) X(LoadVMulK) X(LoadVSquare) X(LoadVSquareMulK) X(LoadVMulV)                \
+  X(AddVMulK) X(SubVMulK) X(VMulKSub) X(Square) X(Cube) X(PowN) X(ClampK)                            \
+  X(AddToV) X(SubFromV) X(MulToV) X(DivIntoV) X(AddKToV)                                             \
+  X(BinK) X(KBin) X(BinV) X(VBin)                                                                    \
+  X(Add) X(Sub) X(Mul) X(Div) X(Neg) X(Sin) X(Cos)
+
+// Operators, then functions of one, two, three and any number of arguments
+// (three: low, value, high).
+#define EXPRESSION_APPLIED(X)                                                                        \
+  X(Mod) X(Pow) X(Eq) X(Ne) X(Lt) X(Le) X(Gt) X(Ge) X(And) X(Or) X(Xor) X(Nand) X(Nor) X(Xnor)       \
+  X(Not)                                                                                             \
+  X(Abs) X(Acos) X(Acosh) X(Asin) X(Asinh) X(Atan) X(Atanh) X(Ceil) X(Cosh) X(Cot) X(Csc)            \
+  X(Deg2Rad) X(Deg2Grad) X(Grad2Deg) X(Erf) X(Erfc) X(Exp) X(Expm1) X(Floor) X(Frac) X(Log)          \
+  X(Log10) X(Log1p) X(Log2) X(Ncdf) X(Rad2Deg) X(Round) X(Sec) X(Sgn) X(Sinc) X(Sinh) X(Sqrt)        \
+  X(Tan) X(Tanh) X(Trunc)                                                                            \
+  X(Atan2) X(Hypot) X(Logn) X(Root) X(Roundn) X(Equal) X(NotEqual)                                   \
+  X(Clamp) X(Iclamp) X(Inrange)                                                                      \
+  X(Min) X(Max) X(Avg) X(Sum) X(Prod) X(Mand) X(Mor)
+
+#define EXPRESSION_OP_CODE(name) Op##name,
+enum Op : uint8_t { EXPRESSION_STEPS(EXPRESSION_OP_CODE) EXPRESSION_APPLIED(EXPRESSION_OP_CODE) OpCount };
+#undef EXPRESSION_OP_CODE
 
 struct FunctionInfo {
   const char* name;
@@ -61,7 +77,7 @@ struct FunctionInfo {
 };
 
 // Every function name of the dialect; "pow" and "mod" share the operators'
-// codes, "not" is the prefix operator applied to its argument.
+// codes. "not" is a function only: "not 1" does not parse.
 const FunctionInfo kFunctions[] = {
     {"abs", OpAbs, 1},         {"acos", OpAcos, 1},       {"acosh", OpAcosh, 1},
     {"asin", OpAsin, 1},       {"asinh", OpAsinh, 1},     {"atan", OpAtan, 1},
@@ -92,9 +108,15 @@ const FunctionInfo* FindFunction(std::string_view name) {
   return nullptr;
 }
 
-// Words that are operators or literals, never names of variables.
-const char* const kWords[] = {"and", "or", "xor", "nand", "nor", "xnor", "not",
-                              "if", "true", "false"};
+// Words that are operators, literals or statements, never names of
+// variables. "in", "like" and "ilike" are string operators of the dialect
+// this evaluator does not offer: they stay reserved so "x in 1" is refused
+// rather than read as a product.
+const char* const kWords[] = {"and",   "or",     "xor",   "nand",     "nor",    "xnor",
+                              "in",    "like",   "ilike", "if",       "else",   "switch",
+                              "case",  "default", "while", "for",     "repeat", "until",
+                              "break", "continue", "return", "var",   "true",   "false",
+                              "null"};
 
 bool IsWord(std::string_view name) {
   for (const char* w : kWords)
@@ -112,6 +134,7 @@ std::string Lower(std::string_view s) {
 
 constexpr float kPi = 3.14159265358979323846f;
 constexpr float kEpsilon = 0.000001f;
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 
 inline bool Truth(float v) { return v != 0.0f; }  // NaN counts as true
 inline float Bool(bool b) { return b ? 1.0f : 0.0f; }
@@ -127,12 +150,44 @@ bool NearlyEqual(float a, float b) {
 // of a negative number is negative, root(-8, 3) = -2; an even one, or a
 // negative degree, has none.
 float Root(float v, float degree) {
-  if (!(degree >= 0.0f)) return std::numeric_limits<float>::quiet_NaN();
+  if (!(degree >= 0.0f)) return kNaN;
   const float n = std::trunc(degree);
   if (v >= 0.0f) return std::pow(v, 1.0f / n);
-  if (std::fmod(n, 2.0f) == 0.0f) return std::numeric_limits<float>::quiet_NaN();
+  if (std::fmod(n, 2.0f) == 0.0f) return kNaN;
   return -std::pow(-v, 1.0f / n);
 }
+
+// Rounds to a number of decimals; the count is clamped to 0..16, so a
+// negative count rounds to a whole number (roundn(1234.5, -2) is 1235).
+float RoundN(float v, float digits) {
+  const float count = std::isnan(digits) ? 0.0f : std::min(16.0f, std::max(0.0f, std::trunc(digits)));
+  const float scale = std::pow(10.0f, count);
+  return std::round(v * scale) / scale;
+}
+
+// x^n for a whole n >= 2 by squaring, as the formula library multiplies out
+// small whole powers.
+inline float PowN(float v, int n) {
+  float result = 1.0f;
+  for (;;) {
+    if (n & 1) result *= v;
+    n >>= 1;
+    if (!n) return result;
+    v *= v;
+  }
+}
+
+// fmod(v, d) for a power of two d >= 1, exactly: v / d and d * trunc(v / d)
+// are exact, and so is the difference, which fmod's result is; the sign
+// (of a zero too) is v's. Floats from 2^23 on are whole already.
+inline float ModPowerOfTwo(float v, float d) {
+  const float q = v / d;
+  const float whole = std::fabs(q) < 8388608.0f ? static_cast<float>(static_cast<int32_t>(q)) : q;
+  return std::copysign(v - d * whole, v);
+}
+
+// The whole exponents written as multiplications.
+constexpr float kMaxMultipliedPower = 32.0f;
 
 // The float semantics of every value operation, used both by the evaluator
 // and by constant folding so the two never disagree. a holds n arguments.
@@ -199,16 +254,13 @@ float ApplyOp(Op op, const float* a, int n) {
     case OpHypot: return std::hypot(a[0], a[1]);
     case OpLogn: return std::log(a[0]) / std::log(a[1]);
     case OpRoot: return Root(a[0], a[1]);
-    case OpRoundn: {
-      const float scale = std::pow(10.0f, std::trunc(a[1]));
-      return std::round(a[0] * scale) / scale;
-    }
+    case OpRoundn: return RoundN(a[0], a[1]);
     case OpEqual: return Bool(NearlyEqual(a[0], a[1]));
     case OpNotEqual: return Bool(!NearlyEqual(a[0], a[1]));
     case OpClamp: return a[1] < a[0] ? a[0] : (a[1] > a[2] ? a[2] : a[1]);
-    case OpIclamp:  // pushes a value inside (low, high) out to the nearer bound
+    case OpIclamp:  // pushes a value inside (low, high) out to the nearer bound, the low one at the middle
       if (a[1] <= a[0] || a[1] >= a[2]) return a[1];
-      return (a[1] - a[0] < a[2] - a[1]) ? a[0] : a[2];
+      return (a[1] - a[0] <= a[2] - a[1]) ? a[0] : a[2];
     case OpInrange: return Bool(a[0] <= a[1] && a[1] <= a[2]);
     case OpMin: {
       float r = a[0];
@@ -238,7 +290,7 @@ float ApplyOp(Op op, const float* a, int n) {
         if (Truth(a[i]) != all) return Bool(!all);
       return Bool(all);
     }
-    default: return std::numeric_limits<float>::quiet_NaN();
+    default: return kNaN;
   }
 }
 
@@ -256,14 +308,18 @@ bool IsCommutative(Op op) {
 // [SECTION] Lexer
 // ---------------------------------------------------------------------------
 
-enum TokenKind { TokNumber, TokName, TokOperator, TokOpen, TokClose, TokComma, TokEnd };
+enum TokenKind { TokNumber, TokName, TokString, TokOperator, TokOpen, TokClose, TokComma, TokEnd };
 
 struct Token {
   TokenKind kind;
-  std::string text;  // names lower-cased; operator spelling; bracket character
+  std::string text;  // names lower-cased; operator spelling; bracket character; string contents
   float number;
   size_t pos;
 };
+
+// Bounds the work and memory of one compilation; far beyond any formula a
+// person types (10,000 short statements fit).
+constexpr size_t kMaxTokens = size_t(1) << 17;
 
 bool IsNameStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) != 0; }
 bool IsNameChar(char c) {
@@ -271,42 +327,95 @@ bool IsNameChar(char c) {
 }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-// Two-character operators first so that "<=" is not read as "<" then "=".
-const char* const kOperators[] = {"==", "!=", "<>", "<=", ">=", "&&", "||",
-                                  "+", "-", "*", "/", "%", "^", "=", "<",
-                                  ">", "&", "|", "!", "?", ":"};
+// Longest first so that ":=" is not read as ':' then '=', nor "<=" as '<'.
+const char* const kOperators[] = {":=", "+=", "-=", "*=", "/=", "%=", "==", "!=", "<>", "<=", ">=",
+                                  "+",  "-",  "*",  "/",  "%",  "^",  "=",  "<",  ">",  "&",  "|",
+                                  "?",  ":",  ";",  "~"};
 
-bool NameCanFollowValue(const Token& t) { return t.kind == TokName && !IsWord(t.text); }
+// Moves i past blanks and comments (// and # to the end of the line, /* */).
+// False on a comment that is never closed.
+bool SkipBlanks(std::string_view s, size_t& i) {
+  while (i < s.size()) {
+    if (std::isspace(static_cast<unsigned char>(s[i]))) {
+      ++i;
+    } else if (s[i] == '#' || s.substr(i, 2) == "//") {
+      i = std::min(s.find('\n', i), s.size());
+    } else if (s.substr(i, 2) == "/*") {
+      const size_t end = s.find("*/", i + 2);
+      if (end == std::string_view::npos) return false;
+      i = end + 2;
+    } else {
+      return true;
+    }
+  }
+  return true;
+}
+
+// Digits, a fraction and an exponent; an 'e' must be followed by digits
+// ("2e" is refused, as the formula library refuses it).
+bool LexNumber(std::string_view s, size_t& i, Token& t) {
+  size_t j = i;
+  while (j < s.size() && IsDigit(s[j])) ++j;
+  if (j < s.size() && s[j] == '.') {
+    ++j;
+    while (j < s.size() && IsDigit(s[j])) ++j;
+  }
+  if (j < s.size() && (s[j] == 'e' || s[j] == 'E')) {
+    ++j;
+    if (j < s.size() && (s[j] == '+' || s[j] == '-')) ++j;
+    if (j >= s.size() || !IsDigit(s[j])) return false;
+    while (j < s.size() && IsDigit(s[j])) ++j;
+  }
+  t.kind = TokNumber;
+  t.text.assign(s.substr(i, j - i));
+  t.number = std::strtof(t.text.c_str(), nullptr);
+  i = j;
+  return true;
+}
+
+// 'text', a backslash taking the next character as it is.
+bool LexString(std::string_view s, size_t& i, Token& t) {
+  size_t j = i + 1;
+  for (; j < s.size() && s[j] != '\''; ++j) {
+    if (s[j] == '\\' && j + 1 < s.size()) ++j;
+    t.text += s[j];
+  }
+  if (j >= s.size()) return false;
+  t.kind = TokString;
+  i = j + 1;
+  return true;
+}
+
+bool LexOperator(std::string_view s, size_t& i, Token& t) {
+  for (const char* op : kOperators) {
+    const std::string_view o(op);
+    if (s.substr(i, o.size()) == o) {
+      t.kind = TokOperator;
+      t.text = o;
+      i += o.size();
+      return true;
+    }
+  }
+  return false;
+}
 
 bool Lex(std::string_view s, std::vector<Token>& out, std::string& error) {
   size_t i = 0;
-  while (i < s.size()) {
-    const char c = s[i];
-    if (std::isspace(static_cast<unsigned char>(c))) {
-      ++i;
-      continue;
+  for (;;) {
+    if (!SkipBlanks(s, i)) {
+      error = "comment not closed";
+      return false;
     }
+    if (i >= s.size()) break;
+    if (out.size() >= kMaxTokens) {
+      error = "formula too long";
+      return false;
+    }
+    const char c = s[i];
     Token t{TokEnd, std::string(), 0.0f, i};
+    bool ok = true;
     if (IsDigit(c) || (c == '.' && i + 1 < s.size() && IsDigit(s[i + 1]))) {
-      size_t j = i;
-      while (j < s.size() && IsDigit(s[j])) ++j;
-      if (j < s.size() && s[j] == '.') {
-        ++j;
-        while (j < s.size() && IsDigit(s[j])) ++j;
-      }
-      // An exponent only when digits follow, so "2e" reads as 2 times e.
-      if (j < s.size() && (s[j] == 'e' || s[j] == 'E')) {
-        size_t k = j + 1;
-        if (k < s.size() && (s[k] == '+' || s[k] == '-')) ++k;
-        if (k < s.size() && IsDigit(s[k])) {
-          j = k;
-          while (j < s.size() && IsDigit(s[j])) ++j;
-        }
-      }
-      t.kind = TokNumber;
-      t.text.assign(s.substr(i, j - i));
-      t.number = std::strtof(t.text.c_str(), nullptr);
-      i = j;
+      ok = LexNumber(s, i, t);
     } else if (IsNameStart(c)) {
       size_t j = i + 1;
       // A '.' belongs to a name only between name characters (a.b).
@@ -316,6 +425,8 @@ bool Lex(std::string_view s, std::vector<Token>& out, std::string& error) {
       t.kind = TokName;
       t.text = Lower(s.substr(i, j - i));
       i = j;
+    } else if (c == '\'') {
+      ok = LexString(s, i, t);
     } else if (c == '(' || c == '[' || c == '{') {
       t.kind = TokOpen;
       t.text = std::string(1, c);
@@ -328,30 +439,11 @@ bool Lex(std::string_view s, std::vector<Token>& out, std::string& error) {
       t.kind = TokComma;
       ++i;
     } else {
-      for (const char* op : kOperators) {
-        const std::string_view o(op);
-        if (s.substr(i, o.size()) == o) {
-          t.kind = TokOperator;
-          t.text = o;
-          i += o.size();
-          break;
-        }
-      }
-      if (t.kind == TokEnd) {
-        error = "unexpected character '" + std::string(1, c) + "' at " + std::to_string(i);
-        return false;
-      }
+      ok = LexOperator(s, i, t);
     }
-    // Implicit multiplication: 2x, 2(x+1), (a)(b), (a)2, (a)b, x 2, and a
-    // name that is no function before a bracket, a(x+1) and x (2).
-    if (!out.empty()) {
-      const Token& p = out.back();
-      const bool leftIsValue =
-          p.kind == TokNumber || p.kind == TokClose ||
-          (p.kind == TokName && !IsReserved(p.text) && (t.kind == TokNumber || t.kind == TokOpen));
-      const bool rightStartsValue = (t.kind == TokNumber && p.kind != TokNumber) ||
-                                    t.kind == TokOpen || NameCanFollowValue(t);
-      if (leftIsValue && rightStartsValue) out.push_back(Token{TokOperator, "*", 0.0f, t.pos});
+    if (!ok) {
+      error = "unexpected '" + std::string(1, c) + "' at " + std::to_string(t.pos);
+      return false;
     }
     out.push_back(std::move(t));
   }
@@ -360,26 +452,75 @@ bool Lex(std::string_view s, std::vector<Token>& out, std::string& error) {
 }
 
 // ---------------------------------------------------------------------------
-// [SECTION] Parser
+// [SECTION] Parse tree
 // ---------------------------------------------------------------------------
 
 // A node of the parse tree; operations whose operands are all constants are
 // folded as soon as they are built.
-struct Node {
-  enum Kind { Const, Var, Operation, Select } kind;
-  Op op;
-  float k;
-  const float* p;
-  std::vector<std::unique_ptr<Node>> args;  // Select: condition, then, else
-};
+struct Node;
 using NodePtr = std::unique_ptr<Node>;
 
-NodePtr MakeConst(float k) {
-  NodePtr n(new Node{Node::Const, OpLoadK, k, nullptr, {}});
+struct Node {
+  enum Kind {
+    Const,      // k
+    Var,        // *p
+    Operation,  // op over args
+    Select,     // condition, then, else
+    Assign,     // *p = args[0], or *p = *p op args[0] for a compound op
+    Sequence,   // every arg in turn; the value of the last
+    Loop,       // condition, body, step (may be null); testAfter: repeat..until
+    Break,      // leaves the innermost loop, with the value of args[0] if any
+    Continue,   // to the innermost loop's step and condition
+    Return,     // evaluates args, then ends the evaluation with NaN
+  } kind = Const;
+  Op op = OpLoadK;
+  float k = 0.0f;
+  float* p = nullptr;
+  bool testAfter = false;
+  int height = 1;  // levels below and including this one
+  std::vector<NodePtr> args;
+};
+
+NodePtr MakeNode(Node::Kind kind, std::vector<NodePtr> args = {}) {
+  NodePtr n(new Node);
+  n->kind = kind;
+  for (const NodePtr& a : args)
+    if (a) n->height = std::max(n->height, a->height + 1);
+  n->args = std::move(args);
   return n;
 }
 
+NodePtr MakeConst(float k) {
+  NodePtr n = MakeNode(Node::Const);
+  n->k = k;
+  return n;
+}
+
+NodePtr MakeVar(float* p) {
+  NodePtr n = MakeNode(Node::Var);
+  n->p = p;
+  return n;
+}
+
+template <typename... Nodes>
+std::vector<NodePtr> List(Nodes... nodes) {
+  std::vector<NodePtr> list;
+  (list.push_back(std::move(nodes)), ...);
+  return list;
+}
+
+bool IsChained(Op op) { return op == OpMin || op == OpMax || op == OpSum || op == OpProd; }
+
 NodePtr MakeOp(Op op, std::vector<NodePtr> args) {
+  // min, max, sum and mul of many arguments fold left one by one, as the
+  // n-argument forms do: a chain of two-argument steps gives the same
+  // floats and fuses with its leaves.
+  if (IsChained(op) && args.size() > 2) {
+    NodePtr chain = std::move(args[0]);
+    const Op pair = op == OpSum ? OpAdd : (op == OpProd ? OpMul : op);
+    for (size_t i = 1; i < args.size(); ++i) chain = MakeOp(pair, List(std::move(chain), std::move(args[i])));
+    return chain;
+  }
   bool allConst = true;
   for (const NodePtr& a : args) allConst = allConst && a->kind == Node::Const;
   if (allConst) {
@@ -387,28 +528,57 @@ NodePtr MakeOp(Op op, std::vector<NodePtr> args) {
     for (const NodePtr& a : args) values.push_back(a->k);
     return MakeConst(ApplyOp(op, values.data(), static_cast<int>(values.size())));
   }
-  NodePtr n(new Node{Node::Operation, op, 0.0f, nullptr, std::move(args)});
+  NodePtr n = MakeNode(Node::Operation, std::move(args));
+  n->op = op;
   return n;
 }
 
 NodePtr MakeSelect(NodePtr c, NodePtr a, NodePtr b) {
   if (c->kind == Node::Const) return Truth(c->k) ? std::move(a) : std::move(b);
-  NodePtr n(new Node{Node::Select, OpLoadK, 0.0f, nullptr, {}});
-  n->args.push_back(std::move(c));
-  n->args.push_back(std::move(a));
-  n->args.push_back(std::move(b));
+  return MakeNode(Node::Select, List(std::move(c), std::move(a), std::move(b)));
+}
+
+// op: OpLoadK for a plain assignment, else the operation of +=, -=, ...
+NodePtr MakeAssign(float* target, Op op, NodePtr value) {
+  NodePtr n = MakeNode(Node::Assign, List(std::move(value)));
+  n->p = target;
+  n->op = op;
   return n;
 }
+
+NodePtr MakeSequence(std::vector<NodePtr> list) {
+  if (list.size() == 1) return std::move(list[0]);
+  return MakeNode(Node::Sequence, std::move(list));
+}
+
+NodePtr MakeLoop(NodePtr condition, NodePtr body, NodePtr step, bool testAfter) {
+  NodePtr n = MakeNode(Node::Loop, List(std::move(condition), std::move(body), std::move(step)));
+  n->testAfter = testAfter;
+  return n;
+}
+
+// ---------------------------------------------------------------------------
+// [SECTION] Parser
+// ---------------------------------------------------------------------------
+
+// Bounds the height of the tree (a long chain of '+' is as high as it is
+// long, a switch as its cases), which the emitter and the tree's release
+// walk recursively.
+constexpr int kMaxHeight = 2000;
+
+// Where a list of statements ends.
+enum class ListEnd { Text, Brace, Until };
 
 class Parser {
  public:
   // table null: collect mode, every free name is recorded and read as 0.
+  // locals: storage for var declarations (compile mode only).
   Parser(const std::vector<Token>& tokens, const ExprSymbolTable* table,
-         std::vector<std::string>* collected)
-      : _t(tokens), _table(table), _collected(collected) {}
+         std::vector<std::string>* collected, std::deque<float>* locals)
+      : _t(tokens), _table(table), _collected(collected), _localStore(locals) {}
 
   NodePtr ParseAll(std::string& error) {
-    NodePtr root = Ternary();
+    NodePtr root = Statements(ListEnd::Text);
     if (root && Peek().kind != TokEnd) Fail("unexpected '" + Peek().text + "'");
     if (!_error.empty()) {
       error = _error;
@@ -428,43 +598,224 @@ class Parser {
     Parser& parser;
   };
 
-  const Token& Peek() const { return _t[_i]; }
+  struct Local {
+    std::string name;
+    float* value;
+  };
+
+  const Token& Peek(size_t ahead = 0) const { return _t[std::min(_i + ahead, _t.size() - 1)]; }
   const Token& Next() { return _t[_i < _t.size() - 1 ? _i++ : _i]; }
-  bool IsOp(const char* op) const { return Peek().kind == TokOperator && Peek().text == op; }
-  bool IsName(const char* word) const { return Peek().kind == TokName && Peek().text == word; }
+  bool IsOp(const char* op, size_t ahead = 0) const {
+    return Peek(ahead).kind == TokOperator && Peek(ahead).text == op;
+  }
+  bool IsName(const char* word, size_t ahead = 0) const {
+    return Peek(ahead).kind == TokName && Peek(ahead).text == word;
+  }
+  bool IsBracket(TokenKind kind, char c) const { return Peek().kind == kind && Peek().text[0] == c; }
 
   NodePtr Fail(const std::string& message) {
     if (_error.empty()) _error = message + " at " + std::to_string(Peek().pos);
     return nullptr;
   }
 
+  // Consumes an expected operator or bracket.
+  bool Expect(TokenKind kind, const char* text) {
+    if (Peek().kind != kind || Peek().text != text) {
+      Fail(std::string("expected '") + text + "'");
+      return false;
+    }
+    Next();
+    return true;
+  }
+  bool ExpectOp(const char* op) { return Expect(TokOperator, op); }
+
+  NodePtr Bounded(NodePtr n) {
+    if (n && n->height > kMaxHeight) return Fail("formula nested too deeply");
+    return n;
+  }
+
   NodePtr Binary(Op op, NodePtr a, NodePtr b) {
     if (!a || !b) return nullptr;
-    std::vector<NodePtr> args;
-    args.push_back(std::move(a));
-    args.push_back(std::move(b));
-    return MakeOp(op, std::move(args));
+    return Bounded(MakeOp(op, List(std::move(a), std::move(b))));
   }
 
   NodePtr Unary(Op op, NodePtr a) {
     if (!a) return nullptr;
-    std::vector<NodePtr> args;
-    args.push_back(std::move(a));
-    return MakeOp(op, std::move(args));
+    return MakeOp(op, List(std::move(a)));
   }
 
-  // c ? a : b, right associative, lowest precedence.
-  NodePtr Ternary() {
+  // --- Statements ----------------------------------------------------------
+
+  bool AtListEnd(ListEnd end) const {
+    switch (end) {
+      case ListEnd::Text: return Peek().kind == TokEnd;
+      case ListEnd::Brace: return IsBracket(TokClose, '}');
+      case ListEnd::Until: return IsName("until");
+    }
+    return false;
+  }
+
+  // Statements separated by ';' (empty ones and a trailing ';' allowed);
+  // the value of the last. Names declared inside end with the list.
+  NodePtr Statements(ListEnd end) {
+    const size_t scope = _locals.size();
+    std::vector<NodePtr> list;
+    for (;;) {
+      while (IsOp(";")) Next();
+      if (AtListEnd(end)) break;
+      NodePtr s = Statement();
+      if (!s) return nullptr;
+      list.push_back(std::move(s));
+      if (AtListEnd(end)) break;
+      if (!ExpectOp(";")) return nullptr;
+    }
+    _locals.resize(scope);
+    if (list.empty()) return Fail("expected a statement");
+    return MakeSequence(std::move(list));
+  }
+
+  NodePtr Statement() {
+    if (IsName("var")) return Declaration();
+    if (IsName("break")) return Break();
+    if (IsName("continue")) {
+      if (!_loops) return Fail("continue outside a loop");
+      Next();
+      return MakeNode(Node::Continue);
+    }
+    if (IsName("return")) return Return();
+    return Expression();
+  }
+
+  // A block in braces or a single statement: the body of if, else, case and
+  // the loops.
+  NodePtr Body() {
+    if (!IsBracket(TokOpen, '{')) return Statement();
+    Next();
+    NodePtr list = Statements(ListEnd::Brace);
+    if (!list || !Expect(TokClose, "}")) return nullptr;
+    return list;
+  }
+
+  // var name [:= value] | var name[size] [:= {values}]. The collect pass
+  // reports the declared name like any other; compiling refuses a name that
+  // is already bound, which is what the driver's procedure always makes of
+  // a declaration (it binds every collected name first).
+  NodePtr Declaration() {
+    Next();
+    if (Peek().kind != TokName || IsReserved(Peek().text)) return Fail("expected a name after var");
+    const std::string name = Next().text;
+    const bool vector = IsBracket(TokOpen, '[');
+    if (vector && !VectorSize()) return nullptr;
+    NodePtr init;
+    if (IsOp(":=")) {
+      Next();
+      init = vector ? VectorValues() : Expression();
+      if (!init) return nullptr;
+    }
+    if (!init) init = MakeConst(0.0f);
+    if (!_table) {
+      _collected->push_back(name);
+      return init;
+    }
+    if (_table->SymbolExists(name) || FindLocal(name)) return Fail("'" + name + "' is already defined");
+    if (vector) return Fail("vector variables are not supported");
+    float* value = &_localStore->emplace_back(0.0f);
+    _locals.push_back(Local{name, value});
+    return MakeAssign(value, OpLoadK, std::move(init));
+  }
+
+  bool VectorSize() {
+    Next();
+    return Expression() && Expect(TokClose, "]");
+  }
+
+  NodePtr VectorValues() {
+    if (!Expect(TokOpen, "{")) return nullptr;
+    std::vector<NodePtr> values = Arguments("}");
+    if (values.empty()) return nullptr;
+    return MakeSequence(std::move(values));
+  }
+
+  // break or break[value].
+  NodePtr Break() {
+    if (!_loops) return Fail("break outside a loop");
+    Next();
+    std::vector<NodePtr> value;
+    if (IsBracket(TokOpen, '[')) {
+      Next();
+      value = Arguments("]");
+      if (value.size() != 1) return value.empty() ? nullptr : Fail("break takes one value");
+    }
+    return MakeNode(Node::Break, std::move(value));
+  }
+
+  // return [a, b, ...]: the values are computed, the formula's value is NaN.
+  NodePtr Return() {
+    Next();
+    if (!Expect(TokOpen, "[")) return nullptr;
+    std::vector<NodePtr> values;
+    if (IsBracket(TokClose, ']')) {
+      Next();
+    } else {
+      values = Arguments("]");
+      if (values.empty()) return nullptr;
+    }
+    return MakeNode(Node::Return, std::move(values));
+  }
+
+  // a, b, ... up to the closing bracket (consumed); empty on a failure.
+  std::vector<NodePtr> Arguments(const char* close) {
+    std::vector<NodePtr> args;
+    for (;;) {
+      NodePtr a = Expression();
+      if (!a) return {};
+      args.push_back(std::move(a));
+      if (Peek().kind == TokComma) {
+        Next();
+        continue;
+      }
+      if (!Expect(TokClose, close)) return {};
+      return args;
+    }
+  }
+
+  // --- Expressions ---------------------------------------------------------
+
+  static bool AssignmentOp(const Token& t, Op& op) {
+    if (t.kind != TokOperator) return false;
+    static const std::pair<const char*, Op> kAssign[] = {
+        {":=", OpLoadK}, {"+=", OpAdd}, {"-=", OpSub}, {"*=", OpMul}, {"/=", OpDiv}, {"%=", OpMod}};
+    for (const auto& a : kAssign)
+      if (t.text == a.first) {
+        op = a.second;
+        return true;
+      }
+    return false;
+  }
+
+  // Assignment binds loosest and to the right: x := y := 2 * a.
+  NodePtr Expression() {
     DepthGuard guard(*this);
     if (_depth > kMaxDepth) return Fail("formula nested too deeply");
+    Op op;
+    if (Peek().kind != TokName || !AssignmentOp(Peek(1), op)) return Ternary();
+    const std::string name = Next().text;
+    Next();
+    float* target = Target(name);
+    if (!target) return nullptr;
+    NodePtr value = Expression();
+    if (!value) return nullptr;
+    return MakeAssign(target, op, std::move(value));
+  }
+
+  // c ? a : b, right associative.
+  NodePtr Ternary() {
     NodePtr c = Or();
     if (!c || !IsOp("?")) return c;
     Next();
-    NodePtr a = Ternary();
-    if (!a) return nullptr;
-    if (!IsOp(":")) return Fail("expected ':'");
-    Next();
-    NodePtr b = Ternary();
+    NodePtr a = Expression();
+    if (!a || !ExpectOp(":")) return nullptr;
+    NodePtr b = Expression();
     if (!b) return nullptr;
     return MakeSelect(std::move(c), std::move(a), std::move(b));
   }
@@ -474,7 +825,7 @@ class Parser {
     for (;;) {
       if (!a) return nullptr;
       Op op;
-      if (IsName("or") || IsOp("|") || IsOp("||")) op = OpOr;
+      if (IsName("or") || IsOp("|")) op = OpOr;
       else if (IsName("xor")) op = OpXor;
       else if (IsName("nor")) op = OpNor;
       else if (IsName("xnor")) op = OpXnor;
@@ -489,7 +840,7 @@ class Parser {
     for (;;) {
       if (!a) return nullptr;
       Op op;
-      if (IsName("and") || IsOp("&") || IsOp("&&")) op = OpAnd;
+      if (IsName("and") || IsOp("&")) op = OpAnd;
       else if (IsName("nand")) op = OpNand;
       else return a;
       Next();
@@ -497,21 +848,39 @@ class Parser {
     }
   }
 
+  bool ComparisonOp(Op& op) const {
+    if (IsOp("=") || IsOp("==")) op = OpEq;
+    else if (IsOp("!=") || IsOp("<>")) op = OpNe;
+    else if (IsOp("<")) op = OpLt;
+    else if (IsOp("<=")) op = OpLe;
+    else if (IsOp(">")) op = OpGt;
+    else if (IsOp(">=")) op = OpGe;
+    else return false;
+    return true;
+  }
+
   NodePtr Compare() {
-    NodePtr a = Additive();
+    NodePtr a = Peek().kind == TokString ? StringComparison() : Additive();
     for (;;) {
       if (!a) return nullptr;
       Op op;
-      if (IsOp("=") || IsOp("==")) op = OpEq;
-      else if (IsOp("!=") || IsOp("<>")) op = OpNe;
-      else if (IsOp("<")) op = OpLt;
-      else if (IsOp("<=")) op = OpLe;
-      else if (IsOp(">")) op = OpGt;
-      else if (IsOp(">=")) op = OpGe;
-      else return a;
+      if (!ComparisonOp(op)) return a;
       Next();
       a = Binary(op, std::move(a), Additive());
     }
+  }
+
+  // 'abc' == 'abc': strings only ever meet strings, so the comparison is
+  // made here, once.
+  NodePtr StringComparison() {
+    const std::string left = Next().text;
+    Op op;
+    if (!ComparisonOp(op)) return Fail("a string can only be compared with a string");
+    Next();
+    if (Peek().kind != TokString) return Fail("a string can only be compared with a string");
+    const int order = left.compare(Next().text);
+    const float sides[2] = {static_cast<float>(order), 0.0f};
+    return MakeConst(ApplyOp(op, sides, 2));
   }
 
   NodePtr Additive() {
@@ -527,21 +896,37 @@ class Parser {
     }
   }
 
+  // Implicit multiplication: a number, a name or a closing bracket followed
+  // by a name or an opening bracket (2x, pi x, x sin(x), a(x+1), (a)(b)),
+  // and a name or a closing bracket followed by a number (x 2, (x)2). A
+  // block's closing brace never multiplies.
+  bool ImplicitProduct() const {
+    const Token& left = _t[_i - 1];
+    const Token& right = Peek();
+    const bool name = right.kind == TokName && !IsWord(right.text);
+    const bool open = right.kind == TokOpen;
+    switch (left.kind) {
+      case TokNumber: return name || open;
+      case TokName: return !IsReserved(left.text) && (name || open || right.kind == TokNumber);
+      case TokClose: return left.text != "}" && (name || open || right.kind == TokNumber);
+      default: return false;
+    }
+  }
+
   NodePtr Multiplicative() {
     NodePtr a = Prefix();
     for (;;) {
       if (!a) return nullptr;
-      Op op;
-      if (IsOp("*")) op = OpMul;
-      else if (IsOp("/")) op = OpDiv;
+      Op op = OpMul;
+      if (IsOp("/")) op = OpDiv;
       else if (IsOp("%")) op = OpMod;
-      else return a;
-      Next();
+      else if (!IsOp("*") && !ImplicitProduct()) return a;
+      if (Peek().kind == TokOperator) Next();  // an implicit product has no operator to skip
       a = Binary(op, std::move(a), Prefix());
     }
   }
 
-  // Signs and "not" bind looser than '^': -2^2 is -(2^2).
+  // Signs bind looser than '^': -2^2 is -(2^2).
   NodePtr Prefix() {
     DepthGuard guard(*this);
     if (_depth > kMaxDepth) return Fail("formula nested too deeply");
@@ -552,10 +937,6 @@ class Parser {
     if (IsOp("+")) {
       Next();
       return Prefix();
-    }
-    if (IsOp("!") || (IsName("not") && _t[_i + 1].kind != TokOpen)) {
-      Next();
-      return Unary(OpNot, Prefix());
     }
     return Power();
   }
@@ -577,15 +958,17 @@ class Parser {
       case TokOpen: {
         const char close = t.text[0] == '(' ? ')' : (t.text[0] == '[' ? ']' : '}');
         Next();
-        NodePtr inner = Ternary();
-        if (!inner) return nullptr;
-        if (Peek().kind != TokClose || Peek().text[0] != close)
-          return Fail(std::string("expected '") + close + "'");
-        Next();
+        NodePtr inner = Expression();
+        if (!inner || !Expect(TokClose, std::string(1, close).c_str())) return nullptr;
         return inner;
       }
       case TokName:
         return Name();
+      case TokOperator:
+        if (t.text == "~") return Multi();
+        return Fail("unexpected '" + t.text + "'");
+      case TokString:
+        return Fail("a string can only be compared with a string");
       case TokEnd:
         return Fail("unexpected end of formula");
       default:
@@ -597,51 +980,177 @@ class Parser {
     const std::string name = Next().text;
     if (name == "true") return MakeConst(1.0f);
     if (name == "false") return MakeConst(0.0f);
-    if (name == "if") return Call(nullptr);
-    if (const FunctionInfo* f = FindFunction(name)) return Call(f);
+    if (name == "null") return MakeConst(kNaN);
+    if (name == "if") return If();
+    if (name == "switch") return Switch();
+    if (name == "while") return While();
+    if (name == "for") return For();
+    if (name == "repeat") return Repeat();
+    if (const FunctionInfo* f = FindFunction(name)) return Call(*f);
     if (IsWord(name)) return Fail("unexpected '" + name + "'");
     if (!_table) {
       _collected->push_back(name);
-      return NodePtr(new Node{Node::Var, OpLoadV, 0.0f, &_collectDummy, {}});
+      return MakeVar(&_collectDummy);
     }
+    if (const Local* local = FindLocal(name)) return MakeVar(local->value);
     const ExprSymbolTable::Symbol* s = _table->Find(name);
     if (!s) return Fail("unknown symbol '" + name + "'");
     if (!s->address) return MakeConst(s->constant);
-    return NodePtr(new Node{Node::Var, OpLoadV, 0.0f, s->address, {}});
+    return MakeVar(s->address);
   }
 
-  // f(a, b, ...); f null for if(c, a, b).
-  NodePtr Call(const FunctionInfo* f) {
-    const std::string name = f ? f->name : "if";
-    if (Peek().kind != TokOpen || Peek().text != "(") return Fail("expected '(' after " + name);
-    Next();
-    std::vector<NodePtr> args;
-    for (;;) {
-      NodePtr a = Ternary();
-      if (!a) return nullptr;
-      args.push_back(std::move(a));
-      if (Peek().kind == TokComma) {
-        Next();
-        continue;
-      }
-      if (Peek().kind == TokClose && Peek().text == ")") {
-        Next();
-        break;
-      }
-      return Fail("expected ',' or ')' in " + name);
+  // The variable an assignment writes.
+  float* Target(const std::string& name) {
+    if (IsReserved(name)) {
+      Fail("cannot assign to '" + name + "'");
+      return nullptr;
     }
-    const int arity = f ? f->arity : 3;
-    if ((arity >= 0 && static_cast<int>(args.size()) != arity) || args.size() > 255)
-      return Fail("wrong number of arguments to " + name);
-    if (!f) return MakeSelect(std::move(args[0]), std::move(args[1]), std::move(args[2]));
-    return MakeOp(f->op, std::move(args));
+    if (!_table) {
+      _collected->push_back(name);
+      return &_collectDummy;
+    }
+    if (const Local* local = FindLocal(name)) return local->value;
+    const ExprSymbolTable::Symbol* s = _table->Find(name);
+    if (!s || !s->address) {
+      Fail(s ? "cannot assign to the constant '" + name + "'" : "unknown symbol '" + name + "'");
+      return nullptr;
+    }
+    return s->address;
+  }
+
+  const Local* FindLocal(const std::string& name) const {
+    for (size_t i = _locals.size(); i-- > 0;)
+      if (_locals[i].name == name) return &_locals[i];
+    return nullptr;
+  }
+
+  // f(a, b, ...).
+  NodePtr Call(const FunctionInfo& f) {
+    if (!Expect(TokOpen, "(")) return nullptr;
+    std::vector<NodePtr> args = Arguments(")");
+    if (args.empty()) return nullptr;
+    if ((f.arity >= 0 && static_cast<int>(args.size()) != f.arity) || args.size() > 255)
+      return Fail(std::string("wrong number of arguments to ") + f.name);
+    return MakeOp(f.op, std::move(args));
+  }
+
+  // if(c, a, b), or the statement: if (c) a [;] [else b], where a missing
+  // else gives NaN.
+  NodePtr If() {
+    if (!Expect(TokOpen, "(")) return nullptr;
+    NodePtr c = Expression();
+    if (!c) return nullptr;
+    if (Peek().kind == TokComma) {
+      Next();
+      std::vector<NodePtr> rest = Arguments(")");
+      if (rest.size() != 2) return rest.empty() ? nullptr : Fail("wrong number of arguments to if");
+      return MakeSelect(std::move(c), std::move(rest[0]), std::move(rest[1]));
+    }
+    if (!Expect(TokClose, ")")) return nullptr;
+    NodePtr then = Body();
+    if (!then) return nullptr;
+    if (IsOp(";") && IsName("else", 1)) Next();
+    NodePtr otherwise;
+    if (IsName("else")) {
+      Next();
+      otherwise = Body();
+      if (!otherwise) return nullptr;
+    } else {
+      otherwise = MakeConst(kNaN);
+    }
+    return MakeSelect(std::move(c), std::move(then), std::move(otherwise));
+  }
+
+  // switch { case c: a; ... default: b; }: the first case that holds, else
+  // the default (NaN without one).
+  NodePtr Switch() {
+    if (!Expect(TokOpen, "{")) return nullptr;
+    std::vector<std::pair<NodePtr, NodePtr>> cases;
+    NodePtr fallback;
+    while (!IsBracket(TokClose, '}')) {
+      NodePtr c;
+      if (IsName("case")) {
+        Next();
+        if (!(c = Expression())) return nullptr;
+      } else if (!IsName("default") || fallback) {
+        return Fail("expected case or default");
+      } else {
+        Next();
+      }
+      NodePtr value;
+      if (!ExpectOp(":") || !(value = Body())) return nullptr;
+      if (IsOp(";")) Next();
+      if (c) cases.emplace_back(std::move(c), std::move(value));
+      else fallback = std::move(value);
+    }
+    Next();
+    NodePtr result = fallback ? std::move(fallback) : MakeConst(kNaN);
+    for (size_t i = cases.size(); i-- > 0;)
+      result = Bounded(MakeSelect(std::move(cases[i].first), std::move(cases[i].second), std::move(result)));
+    return result;
+  }
+
+  NodePtr LoopBody() {
+    ++_loops;
+    NodePtr body = Body();
+    --_loops;
+    return body;
+  }
+
+  NodePtr While() {
+    NodePtr c;
+    if (!Expect(TokOpen, "(") || !(c = Expression()) || !Expect(TokClose, ")")) return nullptr;
+    NodePtr body = LoopBody();
+    if (!body) return nullptr;
+    return MakeLoop(std::move(c), std::move(body), nullptr, false);
+  }
+
+  // for (init; condition; step) body; a name the init declares ends with
+  // the loop.
+  NodePtr For() {
+    if (!Expect(TokOpen, "(")) return nullptr;
+    const size_t scope = _locals.size();
+    NodePtr init = IsName("var") ? Declaration() : Expression();
+    NodePtr c, step;
+    if (!init || !ExpectOp(";") || !(c = Expression()) || !ExpectOp(";") || !(step = Expression()) ||
+        !Expect(TokClose, ")"))
+      return nullptr;
+    NodePtr body = LoopBody();
+    if (!body) return nullptr;
+    _locals.resize(scope);
+    return MakeSequence(List(std::move(init), MakeLoop(std::move(c), std::move(body), std::move(step), false)));
+  }
+
+  // repeat statements until (condition): the body runs at least once.
+  NodePtr Repeat() {
+    ++_loops;
+    NodePtr body = Statements(ListEnd::Until);
+    --_loops;
+    NodePtr c;
+    if (!body || !Expect(TokName, "until") || !Expect(TokOpen, "(") || !(c = Expression()) ||
+        !Expect(TokClose, ")"))
+      return nullptr;
+    return MakeLoop(std::move(c), std::move(body), nullptr, true);
+  }
+
+  // ~(a, b, ...) and ~{a; b; ...}: each in turn, the value of the last.
+  NodePtr Multi() {
+    Next();
+    if (IsBracket(TokOpen, '{')) return Body();
+    if (!Expect(TokOpen, "(")) return nullptr;
+    std::vector<NodePtr> list = Arguments(")");
+    if (list.empty()) return nullptr;
+    return MakeSequence(std::move(list));
   }
 
   const std::vector<Token>& _t;
   size_t _i = 0;
   int _depth = 0;
+  int _loops = 0;  // loops around the current statement: break and continue need one
   const ExprSymbolTable* _table;
   std::vector<std::string>* _collected;
+  std::deque<float>* _localStore;
+  std::vector<Local> _locals;  // declared names in scope, innermost last
   float _collectDummy = 0.0f;
   std::string _error;
 };
@@ -654,15 +1163,24 @@ using Instr = Expression::Instr;
 
 bool IsLeaf(const Node& n) { return n.kind == Node::Const || n.kind == Node::Var; }
 
+// A power of two of at least 1: fmod by it has an exact short form.
+bool IsWholePowerOfTwo(float k) {
+  int exponent = 0;
+  return k >= 1.0f && std::isfinite(k) && std::frexp(k, &exponent) == 0.5f;
+}
+
 // The one-step form of `acc op k` (right) or `k op acc` (left); OpBinK /
 // OpKBin for the operations without their own.
-Op ConstantForm(Op op, bool right) {
+Op ConstantForm(Op op, bool right, float k) {
   switch (op) {
     case OpAdd: return OpAddK;
     case OpMul: return OpMulK;
     case OpSub: return right ? OpSubK : OpKSub;
     case OpDiv: return right ? OpDivK : OpKDiv;
     case OpPow: return right ? OpPowK : OpKBin;
+    case OpMod: return right ? (IsWholePowerOfTwo(k) ? OpModPow2K : OpModK) : OpKBin;
+    case OpMin: return right ? OpMinK : OpKMin;
+    case OpMax: return right ? OpMaxK : OpKMax;
     default: return right ? OpBinK : OpKBin;
   }
 }
@@ -674,170 +1192,382 @@ Op VariableForm(Op op, bool right) {
     case OpMul: return OpMulV;
     case OpSub: return right ? OpSubV : OpVSub;
     case OpDiv: return right ? OpDivV : OpVDiv;
+    case OpMin: return right ? OpMinV : OpVMin;
+    case OpMax: return right ? OpMaxV : OpVMax;
     default: return right ? OpBinV : OpVBin;
   }
 }
 
+// The branch that jumps unless `acc op k` holds (k on the right; mirrored
+// when the constant is on the left). False for the other operations.
+bool JumpUnlessForm(Op op, bool mirrored, Op& jump) {
+  switch (op) {
+    case OpLt: jump = mirrored ? OpJumpUnlessGtK : OpJumpUnlessLtK; return true;
+    case OpLe: jump = mirrored ? OpJumpUnlessGeK : OpJumpUnlessLeK; return true;
+    case OpGt: jump = mirrored ? OpJumpUnlessLtK : OpJumpUnlessGtK; return true;
+    case OpGe: jump = mirrored ? OpJumpUnlessLeK : OpJumpUnlessGeK; return true;
+    case OpEq: jump = OpJumpUnlessEqK; return true;
+    case OpNe: jump = OpJumpUnlessNeK; return true;
+    default: return false;
+  }
+}
+
+// v * k or k * v.
+bool IsScaledVariable(const Node& n, float*& p, float& k) {
+  if (n.kind != Node::Operation || n.op != OpMul || n.args.size() != 2) return false;
+  const Node* v = n.args[0].get();
+  const Node* c = n.args[1].get();
+  if (v->kind == Node::Const) std::swap(v, c);
+  if (v->kind != Node::Var || c->kind != Node::Const) return false;
+  p = v->p;
+  k = c->k;
+  return true;
+}
+
+// Fuses `in` into `last`, the step before it, where the pair has a one-step
+// form: each fused step does exactly what the two did in turn.
+bool Fuse(Instr& last, const Instr& in) {
+  switch (in.op) {
+    case OpAddK:
+      if (last.op == OpMulK) last.op = OpMulAddK;
+      else if (last.op == OpLoadV) last.op = OpLoadVAddK;
+      else return false;
+      last.k2 = in.k;
+      return true;
+    case OpMulK:
+      if (last.op == OpLoadV) last.op = OpLoadVMulK;
+      else if (last.op == OpLoadVSquare) last.op = OpLoadVSquareMulK;
+      else return false;
+      last.k2 = in.k;
+      return true;
+    case OpSquare:
+      if (last.op != OpLoadV) return false;
+      last.op = OpLoadVSquare;
+      return true;
+    case OpMulV:
+      if (last.op != OpLoadV) return false;
+      last.op = OpLoadVMulV;
+      last.p2 = in.p;
+      return true;
+    case OpStoreV:
+      if (last.op == OpLoadK) {
+        last.op = OpStoreK;
+        last.p2 = in.p;
+        return true;
+      }
+      if (last.p != in.p) return false;
+      switch (last.op) {
+        case OpAddV: last.op = OpAddToV; return true;
+        case OpVSub: last.op = OpSubFromV; return true;
+        case OpMulV: last.op = OpMulToV; return true;
+        case OpVDiv: last.op = OpDivIntoV; return true;
+        case OpLoadVAddK: last.op = OpAddKToV; return true;
+        default: return false;
+      }
+    default:
+      return false;
+  }
+}
+
+// A loop pass costs one iteration of the budget per this many steps of the
+// loop's code, so a long body cannot multiply the time the budget allows.
+constexpr int kStepsPerCharge = 64;
+
 // Tree to program for an accumulator machine: every node leaves its value
-// in the accumulator; a compound left operand waits on the spill stack
-// while its right operand is computed. Leaves fold into the instruction
-// that uses them, and frequent pairs fuse, so a driver formula is a few
-// steps with its value kept in a register.
+// in the accumulator; a compound left operand waits in a stack slot while
+// its right operand is computed. Slots are numbered at compile time, so a
+// jump out of the middle of an expression (break, continue) leaves nothing
+// to unwind. Leaves fold into the instruction that uses them, comparisons
+// into the branch they feed, and frequent pairs fuse, so a driver formula
+// is a few steps with its value kept in a register.
 class Emitter {
  public:
   explicit Emitter(std::vector<Instr>& program) : _program(program) {}
 
-  // Returns the deepest the spill stack gets.
+  // Returns the number of stack slots the program uses.
   int EmitRoot(const Node& n) {
-    Emit(n);
-    return _maxDepth;
+    Emit(n, true);
+    Append(Make(OpEnd));
+    return _slots;
   }
 
  private:
+  struct LoopJumps {
+    int result;  // slot of the loop's value; -1 when nothing reads it
+    std::vector<size_t> breaks;
+    std::vector<size_t> continues;
+  };
+
   static Instr Make(Op op) {
     Instr in{};
     in.op = op;
     return in;
   }
 
-  void Append(Instr in) { _program.push_back(in); }
+  size_t Append(Instr in) {
+    _program.push_back(in);
+    return _program.size() - 1;
+  }
 
-  // Fuses `in` into the previous step where a pair has a one-step form,
+  // Marks the next step as a jump target: nothing fuses across it.
+  size_t Label() {
+    _label = _program.size();
+    return _label;
+  }
+
+  // Fuses `in` into the previous step where the pair has a one-step form,
   // unless a jump lands between the two.
   void AppendFusing(Instr in) {
-    Instr* last = _program.empty() || _program.size() == _jumpTarget ? nullptr : &_program.back();
-    if (last && last->op == OpMulK && in.op == OpAddK) {
-      last->op = OpMulAddK;
-      last->k2 = in.k;
-      return;
-    }
-    if (last && last->op == OpLoadV && in.op == OpMulK) {
-      last->op = OpLoadVMulK;
-      last->k2 = in.k;
-      return;
-    }
+    if (!_program.empty() && _program.size() != _label && Fuse(_program.back(), in)) return;
+    Append(in);
+  }
+
+  void Slot(Op op, int slot) {
+    Instr in = Make(op);
+    in.arg = slot;
     Append(in);
   }
 
   void PushAccumulator() {
-    Append(Make(OpPush));
-    _maxDepth = std::max(_maxDepth, ++_depth);
+    Slot(OpStoreSlot, _depth++);
+    _slots = std::max(_slots, _depth);
   }
 
-  void PatchJumpHere(size_t at) {
-    _program[at].jump = static_cast<int32_t>(_program.size() - at);
-    _jumpTarget = _program.size();
+  void PatchJumpsHere(const std::vector<size_t>& at) {
+    const size_t here = Label();
+    for (size_t i : at) _program[i].arg = static_cast<int32_t>(here - i);
   }
 
-  void Emit(const Node& n) {
+  // used: whether anything reads the value; a loop whose value nobody reads
+  // keeps none, and a bare name or number in that place is left out.
+  void Emit(const Node& n, bool used) {
     switch (n.kind) {
       case Node::Const: {
+        if (!used) return;
         Instr in = Make(OpLoadK);
         in.k = n.k;
         Append(in);
         return;
       }
       case Node::Var: {
+        if (!used) return;
         Instr in = Make(OpLoadV);
         in.p = n.p;
         Append(in);
         return;
       }
-      case Node::Select: {
-        Emit(*n.args[0]);
-        const size_t branch = _program.size();
-        Append(Make(OpJumpIfFalse));
-        Emit(*n.args[1]);
-        const size_t jump = _program.size();
-        Append(Make(OpJump));
-        PatchJumpHere(branch);
-        Emit(*n.args[2]);
-        PatchJumpHere(jump);
+      case Node::Select: return EmitSelect(n, used);
+      case Node::Assign: return EmitAssign(n);
+      case Node::Sequence:
+        for (size_t i = 0; i < n.args.size(); ++i) Emit(*n.args[i], used && i + 1 == n.args.size());
         return;
-      }
-      case Node::Operation:
-        break;
+      case Node::Loop: return EmitLoop(n, used);
+      case Node::Break: return EmitBreak(n);
+      case Node::Continue:
+        _loops.back().continues.push_back(Append(Make(OpJump)));
+        return;
+      case Node::Return:
+        for (const NodePtr& a : n.args) Emit(*a, false);
+        Append(Make(OpReturn));
+        return;
+      case Node::Operation: return EmitOperation(n);
     }
+  }
+
+  // The condition, then a branch taken when it is false; returns the
+  // branch to patch.
+  size_t EmitJumpUnless(const Node& c) {
+    Op jump;
+    if (c.kind == Node::Operation && c.args.size() == 2) {
+      for (int side = 1; side >= 0; --side) {
+        const Node& k = *c.args[static_cast<size_t>(side)];
+        if (k.kind != Node::Const || !JumpUnlessForm(c.op, side == 0, jump)) continue;
+        Emit(*c.args[static_cast<size_t>(1 - side)], true);
+        Instr in = Make(jump);
+        in.k = k.k;
+        return Append(in);
+      }
+    }
+    Emit(c, true);
+    return Append(Make(OpJumpIfFalse));
+  }
+
+  void EmitSelect(const Node& n, bool used) {
+    const size_t branch = EmitJumpUnless(*n.args[0]);
+    Emit(*n.args[1], used);
+    const size_t jump = Append(Make(OpJump));
+    PatchJumpsHere({branch});
+    Emit(*n.args[2], used);
+    PatchJumpsHere({jump});
+  }
+
+  // x := value, or x op= value as x = x op value.
+  void EmitAssign(const Node& n) {
+    Emit(*n.args[0], true);
+    if (n.op != OpLoadK) EmitWithVariable(n.op, n.p, false);
+    Instr in = Make(OpStoreV);
+    in.p = n.p;
+    AppendFusing(in);
+  }
+
+  void EmitBreak(const Node& n) {
+    LoopJumps& loop = _loops.back();
+    if (!n.args.empty()) {
+      Emit(*n.args[0], loop.result >= 0);
+      if (loop.result >= 0) Slot(OpStoreSlot, loop.result);
+    }
+    loop.breaks.push_back(Append(Make(OpJump)));
+  }
+
+  // The loop's value (its last body value, 0 before the first) lives in a
+  // slot when something reads it: break[v] writes it, the exit reads it.
+  //   while/for:     top: cond; unless -> end; body; cont: step; loop -> top
+  //   repeat..until: top: body; cont: cond; if true -> end; loop -> top
+  void EmitLoop(const Node& n, bool used) {
+    const int result = used ? _depth : -1;
+    if (used) {
+      Append(Make(OpLoadK));
+      PushAccumulator();
+    }
+    _loops.push_back(LoopJumps{result, {}, {}});
+    const size_t top = Label();
+    std::vector<size_t> exits;
+    if (!n.testAfter) exits.push_back(EmitJumpUnless(*n.args[0]));
+    Emit(*n.args[1], used);
+    if (used) Slot(OpStoreSlot, result);
+    PatchJumpsHere(_loops.back().continues);
+    if (n.args[2]) Emit(*n.args[2], false);
+    if (n.testAfter) {
+      Emit(*n.args[0], true);
+      exits.push_back(Append(Make(OpJumpIfTrue)));
+    }
+    const size_t back = _program.size();
+    Instr loop = Make(OpLoop);
+    loop.arg = -static_cast<int32_t>(back - top);
+    loop.charge = 1 + static_cast<int32_t>((back - top) / kStepsPerCharge);
+    Append(loop);
+    exits.insert(exits.end(), _loops.back().breaks.begin(), _loops.back().breaks.end());
+    PatchJumpsHere(exits);
+    if (used) {
+      Slot(OpLoadSlot, result);
+      --_depth;
+    }
+    _loops.pop_back();
+  }
+
+  void EmitOperation(const Node& n) {
     if (n.args.size() == 2) return EmitBinary(n.op, *n.args[0], *n.args[1]);
     if (n.op == OpClamp && n.args[0]->kind == Node::Const && n.args[2]->kind == Node::Const) {
-      Emit(*n.args[1]);
+      Emit(*n.args[1], true);
       Instr in = Make(OpClampK);
       in.k = n.args[0]->k;
       in.k2 = n.args[2]->k;
       Append(in);
       return;
     }
-    // Every argument but the last waits on the stack; the last stays in the
-    // accumulator.
+    // Every argument but the last waits in a slot; the last stays in the
+    // accumulator and is laid beside them when the step runs.
+    const int first = _depth;
     const size_t count = n.args.size();
     for (size_t i = 0; i + 1 < count; ++i) {
-      Emit(*n.args[i]);
+      Emit(*n.args[i], true);
       PushAccumulator();
     }
-    Emit(*n.args[count - 1]);
+    Emit(*n.args[count - 1], true);
     Instr in = Make(n.op);
     in.count = static_cast<uint8_t>(count);
+    in.arg = first;
     Append(in);
-    _depth -= static_cast<int>(count) - 1;
+    _slots = std::max(_slots, first + static_cast<int>(count));
+    _depth = first;
+  }
+
+  // a + v*k, v*k + a, a - v*k, v*k - a as one step after a.
+  bool EmitWithScaledVariable(Op op, const Node& a, const Node& b) {
+    if (op != OpAdd && op != OpSub) return false;
+    float* p;
+    float k;
+    Op fused;
+    const Node* rest;
+    if (!IsLeaf(a) && IsScaledVariable(b, p, k)) {
+      fused = op == OpAdd ? OpAddVMulK : OpSubVMulK;
+      rest = &a;
+    } else if (!IsLeaf(b) && IsScaledVariable(a, p, k)) {
+      fused = op == OpAdd ? OpAddVMulK : OpVMulKSub;
+      rest = &b;
+    } else {
+      return false;
+    }
+    Emit(*rest, true);
+    Instr in = Make(fused);
+    in.p = p;
+    in.k2 = k;
+    Append(in);
+    return true;
   }
 
   void EmitBinary(Op op, const Node& left, const Node& right) {
+    if (EmitWithScaledVariable(op, left, right)) return;
     const Node* a = &left;
     const Node* b = &right;
     // A leaf goes right where the order does not matter: x*3 for 3*x.
     if (IsLeaf(*a) && (!IsLeaf(*b) || a->kind == Node::Const) && IsCommutative(op)) std::swap(a, b);
     if (IsLeaf(*b)) {
-      Emit(*a);
+      Emit(*a, true);
       EmitWithLeaf(op, *b, true);
     } else if (IsLeaf(*a)) {
-      Emit(*b);
+      Emit(*b, true);
       EmitWithLeaf(op, *a, false);
     } else {
-      Emit(*a);
+      Emit(*a, true);
       PushAccumulator();
-      Emit(*b);
+      Emit(*b, true);
       Instr in = Make(op);
+      in.arg = --_depth;
       in.count = 2;
       Append(in);
-      --_depth;
     }
   }
 
   // acc op leaf (right) or leaf op acc (left) as one step.
   void EmitWithLeaf(Op op, const Node& leaf, bool right) {
-    Instr in;
-    if (leaf.kind == Node::Const) {
-      // x^2 multiplies, as the formula library does for small whole powers.
-      if (op == OpPow && right && leaf.k == 2.0f) return Append(Make(OpSquare));
-      in = Make(ConstantForm(op, right));
-      in.k = leaf.k;
-    } else {
-      in = Make(VariableForm(op, right));
-      in.p = leaf.p;
-    }
+    if (leaf.kind == Node::Var) return EmitWithVariable(op, leaf.p, right);
+    if (op == OpPow && right && EmitWholePower(leaf.k)) return;
+    Instr in = Make(ConstantForm(op, right, leaf.k));
+    in.k = leaf.k;
     in.sub = op;
     AppendFusing(in);
   }
 
+  void EmitWithVariable(Op op, float* p, bool right) {
+    Instr in = Make(VariableForm(op, right));
+    in.p = p;
+    in.sub = op;
+    AppendFusing(in);
+  }
+
+  // x^n for a small whole n as multiplications, as the formula library
+  // does: exact for n = 2, within a rounding step of pow otherwise.
+  bool EmitWholePower(float n) {
+    if (!(n >= 2.0f && n <= kMaxMultipliedPower) || n != std::trunc(n)) return false;
+    Instr in = Make(n == 2.0f ? OpSquare : (n == 3.0f ? OpCube : OpPowN));
+    in.count = static_cast<uint8_t>(n);
+    AppendFusing(in);
+    return true;
+  }
+
   std::vector<Instr>& _program;
-  size_t _jumpTarget = SIZE_MAX;  // where the last patched jump lands
+  std::vector<LoopJumps> _loops;
+  size_t _label = SIZE_MAX;  // the last jump target
   int _depth = 0;
-  int _maxDepth = 0;
+  int _slots = 0;
 };
 
-// Bounds the depth of the tree (a long chain of '+' is as deep as it is
-// long), which the emitter and the tree's release walk recursively.
-constexpr size_t kMaxTokens = 4096;
-
-bool Parse(std::string_view text, const ExprSymbolTable* table,
-           std::vector<std::string>* collected, NodePtr& root, std::string& error) {
+bool Parse(std::string_view text, const ExprSymbolTable* table, std::vector<std::string>* collected,
+           std::deque<float>* locals, NodePtr& root, std::string& error) {
   std::vector<Token> tokens;
   if (!Lex(text, tokens, error)) return false;
-  if (tokens.size() > kMaxTokens) {
-    error = "formula too long";
-    return false;
-  }
-  Parser parser(tokens, table, collected);
+  Parser parser(tokens, table, collected, locals);
   root = parser.ParseAll(error);
   return root != nullptr;
 }
@@ -855,9 +1585,13 @@ void Expression::Release() {
   // compiled answers.
   Instr nan{};
   nan.op = OpLoadK;
-  nan.k = std::numeric_limits<float>::quiet_NaN();
-  _program.assign(1, nan);
+  nan.k = kNaN;
+  Instr end{};
+  end.op = OpEnd;
+  _program = {nan, end};
   _stack.assign(1, 0.0f);
+  _locals.clear();
+  _stopped = false;
   _valid = false;
   _error.clear();
 }
@@ -866,76 +1600,276 @@ bool Expression::Compile(std::string_view text, const ExprSymbolTable& table) {
   Release();
   NodePtr root;
   std::string error;
-  if (!Parse(text, &table, nullptr, root, error)) {
+  if (!Parse(text, &table, nullptr, &_locals, root, error)) {
     _error = error;
+    _locals.clear();
     return false;
   }
   std::vector<Instr> program;
-  const int depth = Emitter(program).EmitRoot(*root);
+  const int slots = Emitter(program).EmitRoot(*root);
   _program = std::move(program);
-  // One slot more: an n-ary step lays its last argument beside the others.
-  _stack.assign(static_cast<size_t>(depth) + 1, 0.0f);
+  _stack.assign(static_cast<size_t>(slots) + 1, 0.0f);
   _valid = true;
   return true;
 }
 
+// Threaded dispatch (the labels-as-values extension of GCC and Clang): every
+// step ends with its own jump to the next step's code, which branch
+// prediction follows far better than one shared switch. Every program
+// closes with OpEnd, so there is no bound to test either.
+#define EXPRESSION_STEP_LABEL(name) &&Do##name,
+#define EXPRESSION_APPLIED_LABEL(name) &&DoApplied,
+#define NEXT goto* kSteps[(++in)->op]
+
 float Expression::Value() const {
-  float* sp = _stack.data();
+  static const void* const kSteps[] = {EXPRESSION_STEPS(EXPRESSION_STEP_LABEL)
+                                           EXPRESSION_APPLIED(EXPRESSION_APPLIED_LABEL)};
+  static_assert(sizeof kSteps / sizeof kSteps[0] == OpCount, "one step per operation");
+  float* const stack = _stack.data();
   float acc = 0.0f;
-  const Instr* const code = _program.data();
-  const Instr* const end = code + _program.size();
-  for (const Instr* in = code; in < end; ++in) {
-    switch (in->op) {
-      case OpLoadK: acc = in->k; break;
-      case OpLoadV: acc = *in->p; break;
-      case OpPush: *sp++ = acc; break;
-      case OpAddK: acc += in->k; break;
-      case OpSubK: acc -= in->k; break;
-      case OpKSub: acc = in->k - acc; break;
-      case OpMulK: acc *= in->k; break;
-      case OpDivK: acc /= in->k; break;
-      case OpKDiv: acc = in->k / acc; break;
-      case OpPowK: acc = std::pow(acc, in->k); break;
-      case OpAddV: acc += *in->p; break;
-      case OpSubV: acc -= *in->p; break;
-      case OpVSub: acc = *in->p - acc; break;
-      case OpMulV: acc *= *in->p; break;
-      case OpDivV: acc /= *in->p; break;
-      case OpVDiv: acc = *in->p / acc; break;
-      case OpMulAddK: acc = acc * in->k + in->k2; break;
-      case OpLoadVMulK: acc = *in->p * in->k2; break;
-      case OpSquare: acc *= acc; break;
-      case OpClampK: acc = acc < in->k ? in->k : (acc > in->k2 ? in->k2 : acc); break;
-      case OpBinK: case OpKBin: case OpBinV: case OpVBin: {
-        const float leaf = in->op == OpBinK || in->op == OpKBin ? in->k : *in->p;
-        const bool right = in->op == OpBinK || in->op == OpBinV;
-        const float a[2] = {right ? acc : leaf, right ? leaf : acc};
-        acc = ApplyOp(static_cast<Op>(in->sub), a, 2);
-        break;
-      }
-      case OpAdd: acc = *--sp + acc; break;
-      case OpSub: acc = *--sp - acc; break;
-      case OpMul: acc = *--sp * acc; break;
-      case OpDiv: acc = *--sp / acc; break;
-      case OpNeg: acc = -acc; break;
-      case OpSin: acc = std::sin(acc); break;
-      case OpCos: acc = std::cos(acc); break;
-      case OpJump: in += in->jump - 1; break;
-      case OpJumpIfFalse:
-        if (!Truth(acc)) in += in->jump - 1;
-        break;
-      default: {
-        // n arguments: n - 1 on the stack, the last in the accumulator.
-        const int n = in->count;
-        sp -= n - 1;
-        sp[n - 1] = acc;
-        acc = ApplyOp(static_cast<Op>(in->op), sp, n);
-        break;
-      }
-    }
-  }
+  int budget = kMaxLoopIterations;
+  const Instr* in = _program.data();
+  goto* kSteps[in->op];
+DoEnd:
+  _stopped = false;
   return acc;
+DoLoadK:
+  acc = in->k;
+  NEXT;
+DoLoadV:
+  acc = *in->p;
+  NEXT;
+DoStoreV:
+  *in->p = acc;
+  NEXT;
+DoStoreK:
+  acc = in->k; *in->p2 = acc;
+  NEXT;
+DoLoadSlot:
+  acc = stack[in->arg];
+  NEXT;
+DoStoreSlot:
+  stack[in->arg] = acc;
+  NEXT;
+DoJump:
+  in += in->arg - 1; NEXT;
+DoJumpIfFalse:
+  if (!Truth(acc)) in += in->arg - 1;
+  NEXT;
+DoJumpIfTrue:
+  if (Truth(acc)) in += in->arg - 1;
+  NEXT;
+DoLoop:
+  budget -= in->charge;
+  if (budget < 0) {
+    _stopped = true;
+    return kNaN;
+  }
+  in += in->arg - 1;
+  NEXT;
+DoReturn:
+  _stopped = false;
+  return kNaN;
+DoJumpUnlessLtK:
+  if (!(acc < in->k)) in += in->arg - 1;
+  NEXT;
+DoJumpUnlessLeK:
+  if (!(acc <= in->k)) in += in->arg - 1;
+  NEXT;
+DoJumpUnlessGtK:
+  if (!(acc > in->k)) in += in->arg - 1;
+  NEXT;
+DoJumpUnlessGeK:
+  if (!(acc >= in->k)) in += in->arg - 1;
+  NEXT;
+DoJumpUnlessEqK:
+  if (!(acc == in->k)) in += in->arg - 1;
+  NEXT;
+DoJumpUnlessNeK:
+  if (!(acc != in->k)) in += in->arg - 1;
+  NEXT;
+DoAddK:
+  acc += in->k;
+  NEXT;
+DoSubK:
+  acc -= in->k;
+  NEXT;
+DoKSub:
+  acc = in->k - acc;
+  NEXT;
+DoMulK:
+  acc *= in->k;
+  NEXT;
+DoDivK:
+  acc /= in->k;
+  NEXT;
+DoKDiv:
+  acc = in->k / acc;
+  NEXT;
+DoPowK:
+  acc = std::pow(acc, in->k);
+  NEXT;
+DoModK:
+  acc = std::fmod(acc, in->k);
+  NEXT;
+DoModPow2K:
+  acc = ModPowerOfTwo(acc, in->k);
+  NEXT;
+DoMinK:
+  acc = std::min(acc, in->k);
+  NEXT;
+DoMaxK:
+  acc = std::max(acc, in->k);
+  NEXT;
+DoKMin:
+  acc = std::min(in->k, acc);
+  NEXT;
+DoKMax:
+  acc = std::max(in->k, acc);
+  NEXT;
+DoAddV:
+  acc += *in->p;
+  NEXT;
+DoSubV:
+  acc -= *in->p;
+  NEXT;
+DoVSub:
+  acc = *in->p - acc;
+  NEXT;
+DoMulV:
+  acc *= *in->p;
+  NEXT;
+DoDivV:
+  acc /= *in->p;
+  NEXT;
+DoVDiv:
+  acc = *in->p / acc;
+  NEXT;
+DoMinV:
+  acc = std::min(acc, *in->p);
+  NEXT;
+DoMaxV:
+  acc = std::max(acc, *in->p);
+  NEXT;
+DoVMin:
+  acc = std::min(*in->p, acc);
+  NEXT;
+DoVMax:
+  acc = std::max(*in->p, acc);
+  NEXT;
+DoMulAddK:
+  acc = acc * in->k + in->k2;
+  NEXT;
+DoLoadVAddK:
+  acc = *in->p + in->k2;
+  NEXT;
+DoLoadVMulK:
+  acc = *in->p * in->k2;
+  NEXT;
+DoLoadVSquare:
+  acc = *in->p * *in->p;
+  NEXT;
+DoLoadVSquareMulK:
+  acc = (*in->p * *in->p) * in->k2;
+  NEXT;
+DoLoadVMulV:
+  acc = *in->p * *in->p2;
+  NEXT;
+DoAddVMulK:
+  acc = acc + *in->p * in->k2;
+  NEXT;
+DoSubVMulK:
+  acc = acc - *in->p * in->k2;
+  NEXT;
+DoVMulKSub:
+  acc = *in->p * in->k2 - acc;
+  NEXT;
+DoSquare:
+  acc *= acc;
+  NEXT;
+DoCube:
+  acc = acc * acc * acc;
+  NEXT;
+DoPowN:
+  acc = PowN(acc, in->count);
+  NEXT;
+DoClampK:
+  acc = acc < in->k ? in->k : (acc > in->k2 ? in->k2 : acc);
+  NEXT;
+DoAddToV:
+  acc += *in->p; *in->p = acc;
+  NEXT;
+DoSubFromV:
+  acc = *in->p - acc; *in->p = acc;
+  NEXT;
+DoMulToV:
+  acc *= *in->p; *in->p = acc;
+  NEXT;
+DoDivIntoV:
+  acc = *in->p / acc; *in->p = acc;
+  NEXT;
+DoAddKToV:
+  acc = *in->p + in->k2; *in->p = acc;
+  NEXT;
+DoBinK:
+  {
+    const float a[2] = {acc, in->k};
+    acc = ApplyOp(static_cast<Op>(in->sub), a, 2);
+  }
+  NEXT;
+DoKBin:
+  {
+    const float a[2] = {in->k, acc};
+    acc = ApplyOp(static_cast<Op>(in->sub), a, 2);
+  }
+  NEXT;
+DoBinV:
+  {
+    const float a[2] = {acc, *in->p};
+    acc = ApplyOp(static_cast<Op>(in->sub), a, 2);
+  }
+  NEXT;
+DoVBin:
+  {
+    const float a[2] = {*in->p, acc};
+    acc = ApplyOp(static_cast<Op>(in->sub), a, 2);
+  }
+  NEXT;
+DoAdd:
+  acc = stack[in->arg] + acc;
+  NEXT;
+DoSub:
+  acc = stack[in->arg] - acc;
+  NEXT;
+DoMul:
+  acc = stack[in->arg] * acc;
+  NEXT;
+DoDiv:
+  acc = stack[in->arg] / acc;
+  NEXT;
+DoNeg:
+  acc = -acc;
+  NEXT;
+DoSin:
+  acc = std::sin(acc);
+  NEXT;
+DoCos:
+  acc = std::cos(acc);
+  NEXT;
+DoApplied:
+  {
+      // n arguments: n - 1 in slots, the last in the accumulator.
+      float* args = stack + in->arg;
+      const int n = in->count;
+      args[n - 1] = acc;
+      acc = ApplyOp(static_cast<Op>(in->op), args, n);
+      NEXT;
+    }
 }
+
+#undef NEXT
+#undef EXPRESSION_APPLIED_LABEL
+#undef EXPRESSION_STEP_LABEL
 
 // ---------------------------------------------------------------------------
 // [SECTION] Symbol table, collect pass, symbol rules
@@ -976,7 +1910,7 @@ bool CollectExpressionVariables(std::string_view text, std::vector<std::string>&
   std::vector<std::string> collected;
   NodePtr root;
   std::string error;
-  if (!Parse(text, nullptr, &collected, root, error)) return false;
+  if (!Parse(text, nullptr, &collected, nullptr, root, error)) return false;
   std::sort(collected.begin(), collected.end());
   collected.erase(std::unique(collected.begin(), collected.end()), collected.end());
   names = std::move(collected);

@@ -9,6 +9,9 @@
 #pragma once
 #include <json/json.h>
 
+#include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <string>
@@ -34,6 +37,12 @@ T* CreateZeroFilled(ClassDesc* desc) {
 // A frame window bound as the timeline compares it: the int frame converted
 // to float, then divided, so every caller agrees on the same float edge.
 inline float FrameToSeconds(int frame) { return static_cast<float>(frame) / 60.0f; }
+
+// A frame count computed in 64 bits, clamped to the int range that frame
+// attributes hold, so sums of hostile stored values cannot overflow.
+inline int ClampToFrame(int64_t frames) {
+  return static_cast<int>(std::min<int64_t>(std::max<int64_t>(frames, INT_MIN), INT_MAX));
+}
 
 // A time in seconds snapped to the nearest whole frame (60 per second).
 float SnapToFrame(float t);

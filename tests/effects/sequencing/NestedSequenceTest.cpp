@@ -1,12 +1,16 @@
 // fxSequence: a sequence file played as one effect. Its clock follows the
 // applied step of the effect, Time Seek moves it on every start, Stop and
 // Kill bring the nested items down, a nested part can end before its window,
-// a file that nests itself is refused, and the owner chain it sets up is
-// what texture slots and shader time modes climb.
+// a file that nests itself is refused (under any spelling of its path),
+// the nested sequences a production opens are bounded in number and depth,
+// and the owner chain it sets up is what texture slots and shader time
+// modes climb.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "core/ClassDesc.h"
 #include "sequence/fxBase.h"
@@ -272,6 +276,167 @@ TEST_F(NestedSequence, AFileThatNestsItselfIsRefusedOnce) {
     main.StartPlaying();
     PlayFrames(main, 5);
     main.Clear();
+  }
+}
+
+namespace {
+
+std::string NestItem(const std::string& name, const std::string& file) {
+  return SeqItem("fxSequence", name, 0, 600, "\"Sequence File\": \"" + file + "\"");
+}
+
+// Spellings the pack opens as the one file Data/seq/self.seq (as JSON text:
+// a backslash is written twice).
+const char* const kSelfSpellings[] = {"seq/self.seq",        "seq//self.seq",      "/seq/self.seq",
+                                      "seq\\\\self.seq",     "seq///self.seq",     "Data/seq/self.seq",
+                                      "Data//seq/self.seq",  "data\\\\seq\\\\self.seq", "//seq\\\\/self.seq/"};
+
+}  // namespace
+
+// Nested under every other spelling of its own path, a file is refused at
+// once each time, one line each: no spelling plays it again.
+TEST_F(NestedSequence, AFileIsKnownAboveHoweverItsPathIsSpelled) {
+  std::vector<std::string> items = {SeqItem("fxProbe", "p", 0, 600)};
+  for (const char* spelling : kSelfSpellings) items.push_back(NestItem(spelling, spelling));
+  Pack({{"Data/seq/self.seq", SeqFile(items)}});
+  const size_t count = sizeof kSelfSpellings / sizeof kSelfSpellings[0];
+  for (const char* top : {"seq/self.seq", "seq//self.seq", "/seq/self.seq", "seq\\self.seq"}) {
+    SCOPED_TRACE(top);
+    ProbeJournal().clear();
+    LogCapture log;
+    rvSequence main(1);
+    ASSERT_TRUE(main.LoadSequence(top, true));
+    ASSERT_EQ(main.m_items.size(), count + 1);
+    EXPECT_EQ(CountOf(log.Text(), "would play inside itself"), int(count)) << log.Text();
+    EXPECT_EQ(fxSequence::OpenNestedCount(), 0);
+    for (const fxBase* fx : main.m_items) {
+      if (!fx->IsKindOf("fxSequence")) continue;
+      EXPECT_TRUE(static_cast<const fxSequence*>(fx)->m_sequence.m_items.empty()) << fx->m_name;
+    }
+    EXPECT_EQ(ProbeCalls("p"), "Init");
+    main.Clear();
+  }
+}
+
+// The whole chain of owners is searched: a file nesting a file that nests
+// the first under another spelling ends there, and so does one naming
+// itself; a third file plays.
+TEST_F(NestedSequence, AFileOpenFurtherUpTheChainIsRefusedUnderAnySpelling) {
+  Pack({{"Data/seq/a.seq", SeqFile({NestItem("to b", "seq/b.seq")})},
+        {"Data/seq/b.seq", SeqFile({NestItem("to a", "seq//a.seq"), NestItem("to b", "seq\\\\b.seq"),
+                                    NestItem("to c", "/seq/c.seq")})},
+        {"Data/seq/c.seq", SeqFile({SeqItem("fxProbe", "c", 0, 600)})}});
+  LogCapture log;
+  rvSequence main(1);
+  ASSERT_TRUE(main.LoadSequence("Data/seq/a.seq", true));
+  EXPECT_EQ(CountOf(log.Text(), "would play inside itself"), 2) << log.Text();
+  EXPECT_EQ(fxSequence::OpenNestedCount(), 2);
+  const rvSequence& b = static_cast<fxSequence*>(main.FindItem("to b"))->m_sequence;
+  ASSERT_EQ(b.m_items.size(), 3u);
+  EXPECT_TRUE(static_cast<fxSequence*>(b.m_items[0])->m_sequence.m_items.empty());
+  EXPECT_TRUE(static_cast<fxSequence*>(b.m_items[1])->m_sequence.m_items.empty());
+  EXPECT_EQ(static_cast<fxSequence*>(b.m_items[2])->m_sequence.m_items.size(), 1u);
+  main.StartPlaying();
+  PlayFrames(main, 5);
+  EXPECT_EQ(ProbeCalls("c"), "Init Prepare Start Update Update Update Update Update");
+  main.Clear();
+  EXPECT_EQ(fxSequence::OpenNestedCount(), 0);
+}
+
+namespace {
+
+// Files <prefix>0 .. <prefix><n-1>: each plays the next `fanOut` times; the
+// last holds a probe named "leaf".
+PackFiles FanOut(int levels, int fanOut, const std::string& prefix = "level") {
+  PackFiles files;
+  for (int level = 0; level < levels; ++level) {
+    std::vector<std::string> items;
+    if (level + 1 == levels) items.push_back(SeqItem("fxProbe", "leaf", 0, 600));
+    for (int i = 0; level + 1 < levels && i < fanOut; ++i)
+      items.push_back(NestItem("nest", "seq/" + prefix + std::to_string(level + 1) + ".seq"));
+    files["Data/seq/" + prefix + std::to_string(level) + ".seq"] = SeqFile(items);
+  }
+  return files;
+}
+
+}  // namespace
+
+// Five files, each playing the next ten times, would open ten thousand
+// sequences: opening stops at the bound, with one line, and what was opened
+// plays; closing the production gives every place back.
+TEST_F(NestedSequence, TheNestedSequencesOpenAtOnceAreBounded) {
+  Pack(FanOut(5, 10));
+  LogCapture log;
+  rvSequence main(1);
+  ASSERT_TRUE(main.LoadSequence("seq/level0.seq", true));
+  EXPECT_EQ(fxSequence::OpenNestedCount(), fxSequence::kMaxOpenNested);
+  EXPECT_EQ(CountOf(log.Text(), "[fxSequence] nest: \"seq/level"), 1) << log.Text().substr(0, 2000);
+  EXPECT_TRUE(log.Contains("would open more than 512 nested sequences, left empty\n"));
+  const int leaves = CountOf(ProbeCalls("leaf"), "Init");
+  EXPECT_GT(leaves, 0);
+  EXPECT_LT(leaves, fxSequence::kMaxOpenNested);
+  main.StartPlaying();
+  PlayFrames(main, 3);
+  EXPECT_EQ(CountOf(ProbeCalls("leaf"), "Update"), 3 * leaves);
+  main.Clear();
+  EXPECT_EQ(fxSequence::OpenNestedCount(), 0);
+
+  // A production loaded afterwards gets its own places and its own line.
+  LogCapture again;
+  ASSERT_TRUE(main.LoadSequence("seq/level0.seq", true));
+  EXPECT_EQ(fxSequence::OpenNestedCount(), fxSequence::kMaxOpenNested);
+  EXPECT_TRUE(again.Contains("would open more than 512 nested sequences"));
+  main.Clear();
+}
+
+// Distinct files, each nesting the next: a chain of two hundred plays to its
+// last file; one deeper than the bound stops there, with one line.
+TEST_F(NestedSequence, AChainOfDistinctFilesPlaysUpToTheDepthBound) {
+  struct Case {
+    const char* prefix;
+    int files;
+    int opened;  // nested sequences opened below the main one
+    bool refused;
+  };
+  const Case cases[] = {{"chain", 200, 199, false},
+                        {"deep", fxSequence::kMaxNestingDepth + 40, fxSequence::kMaxNestingDepth, true}};
+  PackFiles files;
+  for (const Case& c : cases) files.merge(FanOut(c.files, 1, c.prefix));
+  Pack(files);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.prefix);
+    ProbeJournal().clear();
+    LogCapture log;
+    rvSequence main(1);
+    ASSERT_TRUE(main.LoadSequence(std::string("seq/") + c.prefix + "0.seq", true));
+    EXPECT_EQ(fxSequence::OpenNestedCount(), c.opened);
+    EXPECT_EQ(CountOf(log.Text(), "nested deeper than 256 levels, left empty\n"), c.refused ? 1 : 0);
+    main.StartPlaying();
+    PlayFrames(main, 2);
+    EXPECT_EQ(ProbeCalls("leaf"), c.refused ? "" : "Init Prepare Start Update Update");
+    main.Clear();
+    EXPECT_EQ(fxSequence::OpenNestedCount(), 0);
+  }
+}
+
+// Start + the nested frame max is clamped to the frame range.
+TEST_F(NestedSequence, SyncDurationStopsAtTheEndOfTheFrameRange) {
+  Pack({{"Data/seq/inner.seq", kInner}});  // frame max 600
+  struct Case {
+    int start;
+    int end;
+  };
+  const Case cases[] = {{INT_MAX - 100, INT_MAX}, {INT_MAX - 600, INT_MAX}, {INT_MAX - 601, INT_MAX - 1},
+                        {INT_MIN, INT_MIN + 600}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.start);
+    rvSequence outer(1);
+    fxSequence* nest = AddNested(outer, "seq/inner.seq", c.start, c.start);
+    nest->SetState(StateInitialized);
+    ASSERT_EQ(nest->m_sequence.GetFrameMax(), 600);
+    fxSequence::SyncDuration(nest);
+    EXPECT_EQ(nest->m_end, c.end);
+    outer.Clear();
   }
 }
 

@@ -54,13 +54,18 @@ const fxBase* FindSource(const rvSequence& a, const std::string& name, const fxB
 }  // namespace
 
 fxBase* fxReference::CopyEffect(const fxBase* source) {
-  ClassDesc* desc = source->m_classDesc;
-  fxBase* clone = desc->m_create ? desc->m_create(desc) : nullptr;
+  // Made from the class's shared description, the clone registers its own
+  // per-object attributes (in its constructor, or as its shader's
+  // annotations while "Shaders/Vertex" loads), and the values and drivers
+  // below land on those by name. Made from the source's per-object
+  // description, it would borrow descriptors that die with the source.
+  ClassDesc* desc = SharedClassDesc(source->m_classDesc);
+  fxBase* clone = desc && desc->m_create ? desc->m_create(desc) : nullptr;
   if (!clone) return nullptr;
   // Shared descriptions fill "Properties", per-object ones
   // "PropertiesDynamic", exactly as a sequence item holds them.
   Json::Value shared(Json::objectValue), instance(Json::objectValue);
-  for (const ClassDesc* level = desc; level; level = level->m_parent) {
+  for (const ClassDesc* level = source->m_classDesc; level; level = level->m_parent) {
     Json::Value& target = level->IsShared() ? shared : instance;
     for (const AttributeDesc* attribute : level->m_attributes) source->SaveAttribute(target, attribute);
   }
@@ -81,9 +86,11 @@ fxBase* fxReference::BuildClone() const {
   const fxBase* source = host ? FindSource(a, m_fxName, host) : nullptr;
   fxBase* clone = source ? CopyEffect(source) : nullptr;
   if (clone) {
-    const int shift = source->m_start - host->m_start;
-    clone->m_start += shift;
-    clone->m_end += shift;
+    // Hostile windows would overflow an int: the shift and the moved bounds
+    // are computed wide and clamped to the frame range.
+    const int64_t shift = int64_t(source->m_start) - host->m_start;
+    clone->m_start = ClampToFrame(clone->m_start + shift);
+    clone->m_end = ClampToFrame(clone->m_end + shift);
     clone->SetState(StateInitialized);
   }
   a.Clear();
