@@ -7,6 +7,7 @@
 
 #include <libde265/de265.h>
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -43,7 +44,9 @@ struct BPGDecoderContext {
   const uint8_t* bytes = nullptr;
   size_t size = 0;
   bpg::Stream stream;
-  bool parsed = false;
+  bool parsed = false;  // the header was read: get_info answers
+  bool ready = false;   // frame 0 decoded: start may run
+  uint32_t maxWidth = UINT32_MAX, maxHeight = UINT32_MAX;
   LayerDecoder layers[2];
   size_t decodedPicture = 0;  // index of the picture the layers hold
   bool startedOnce = false;   // the first start shows the picture decode made
@@ -169,10 +172,16 @@ void ReleaseLayers(BPGDecoderContext* s) {
 
 BPGDecoderContext* bpg_decoder_open() { return new BPGDecoderContext(); }
 
+void bpg_decoder_set_max_size(BPGDecoderContext* s, uint32_t max_width, uint32_t max_height) {
+  if (!s) return;
+  s->maxWidth = max_width;
+  s->maxHeight = max_height;
+}
+
 int bpg_decoder_decode(BPGDecoderContext* s, const uint8_t* buf, int buf_len) {
   if (!s) return -1;
   ReleaseLayers(s);
-  s->parsed = false;
+  s->parsed = s->ready = false;
   s->lineCount = s->nextLine = 0;
   if (!buf || buf_len <= 0) return -1;
   std::string error;
@@ -180,12 +189,16 @@ int bpg_decoder_decode(BPGDecoderContext* s, const uint8_t* buf, int buf_len) {
   s->bytes = buf;
   s->size = size_t(buf_len);
   s->parsed = true;
+  // A few header bytes may declare any size; decoding and converting that
+  // size would cost its full time and memory, so the header alone decides.
+  if (s->stream.width > s->maxWidth || s->stream.height > s->maxHeight) return -1;
   const bool opened = OpenLayer(s, kColourLayer) && (!s->stream.HasAlpha() || OpenLayer(s, kAlphaLayer));
   if (!opened || !DecodePicture(s, 0)) {
     ReleaseLayers(s);
     s->parsed = false;
     return -1;
   }
+  s->ready = true;
   return 0;
 }
 
@@ -214,7 +227,7 @@ void bpg_decoder_get_frame_duration(BPGDecoderContext* s, int* pnum, int* pden) 
 }
 
 int bpg_decoder_start(BPGDecoderContext* s, BPGDecoderOutputFormat out_fmt) {
-  if (!s || !s->parsed || out_fmt != BPG_OUTPUT_FORMAT_RGBA32) return -1;
+  if (!s || !s->ready || out_fmt != BPG_OUTPUT_FORMAT_RGBA32) return -1;
   s->lineCount = s->nextLine = 0;
   if (s->startedOnce && !DecodePicture(s, s->decodedPicture + 1)) return -1;
   s->startedOnce = true;

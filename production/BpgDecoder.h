@@ -1,6 +1,8 @@
 // Our BPG reader: the six calls the screen wall makes on a BPG file, over
 // libde265.
 //
+// Besides those six, the caller may set the largest picture it takes.
+//
 // The calls keep the semantics the screen wall relies on: decode reads the
 // header and decodes frame 0; the first start after it shows that frame and
 // every later start decodes the next frame of an animation, failing when
@@ -38,10 +40,16 @@ enum BPGDecoderOutputFormat {
 };
 
 BPGDecoderContext* bpg_decoder_open();
+// The largest picture the caller takes (none by default). Decode refuses a
+// larger one from its header, before anything is decoded.
+void bpg_decoder_set_max_size(BPGDecoderContext* s, uint32_t max_width, uint32_t max_height);
 // Parses the header and decodes frame 0 from the whole file. 0 on success,
-// -1 on a refused header or a picture that does not decode. The bytes must
-// stay alive while the decoder reads later frames from them.
+// -1 on a refused header, a picture larger than the maximum size or one
+// that does not decode. The bytes must stay alive while the decoder reads
+// later frames from them.
 int bpg_decoder_decode(BPGDecoderContext* s, const uint8_t* buf, int buf_len);
+// The header's values; also after a refusal for size, so that the caller
+// can say what it refused. -1 when no header was read.
 int bpg_decoder_get_info(BPGDecoderContext* s, BPGImageInfo* p);
 // num / den seconds a frame (0 / 1 for a still image).
 void bpg_decoder_get_frame_duration(BPGDecoderContext* s, int* pnum, int* pden);

@@ -383,10 +383,6 @@ bool ParseStream(const uint8_t* data, size_t size, Stream& out, std::string& err
     if (!ParseExtensions(data + at, extLength, out, hasAnimationTag, error)) return false;
   }
   if (out.animation && !hasAnimationTag) return Fail(error, "animation without its control extension");
-  if (!out.animation) {
-    out.framePeriodNum = 0;
-    out.framePeriodDen = 1;
-  }
   const size_t picStart = 4 + c.pos();
   if (dataLength && dataLength > c.left()) return Fail(error, "picture data past the end");
   if (out.HasAlpha() && !ParseHevcHeader(c, data + 4, out.alphaHeader, error)) return false;
@@ -401,7 +397,15 @@ bool ParseStream(const uint8_t* data, size_t size, Stream& out, std::string& err
     ++complete;
   out.pictures.resize(complete);
   if (out.pictures.empty()) return Fail(error, "no picture in the data");
-  if (!out.animation) out.pictures.resize(1);
+  // An animation of one picture has nothing to go on to: it is a still
+  // picture, or each of its loops would decode the whole file again for the
+  // same picture, at whatever rate its frame period asks.
+  if (out.pictures.size() == 1) out.animation = false;
+  if (!out.animation) {
+    out.pictures.resize(1);
+    out.framePeriodNum = 0;
+    out.framePeriodDen = 1;
+  }
   return true;
 }
 

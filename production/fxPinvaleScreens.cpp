@@ -12,7 +12,9 @@
 #include <glad/gl.h>
 #include <stb/stb_image_write.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -45,18 +47,17 @@ bool ScreenEntry::Open(uint8_t* atlas, int slot) {
   m_slot = slot;
   if (m_fileBytes.empty()) return false;
   m_decoder = bpg_decoder_open();
+  // Larger pictures would be written outside the slot and the atlas; the
+  // reader refuses them from the header, before decoding anything.
+  bpg_decoder_set_max_size(m_decoder, kSlotWidth, kSlotHeight);
   if (bpg_decoder_decode(m_decoder, m_fileBytes.data(), int(m_fileBytes.size())) != 0) {
+    if (bpg_decoder_get_info(m_decoder, &m_info) == 0 && !FitsSlot(int(m_info.width), int(m_info.height)))
+      AppLog::Get().AddLog("[fxPinvaleScreens] \"%s\" is %ux%u, larger than a %dx%d screen: not shown\n",
+                           m_bpg.c_str(), m_info.width, m_info.height, kSlotWidth, kSlotHeight);
     Close();
     return false;
   }
   bpg_decoder_get_info(m_decoder, &m_info);
-  if (!FitsSlot(int(m_info.width), int(m_info.height))) {
-    // Larger pictures would be written outside the slot and the atlas.
-    AppLog::Get().AddLog("[fxPinvaleScreens] \"%s\" is %ux%u, larger than a %dx%d screen: not shown\n",
-                         m_bpg.c_str(), m_info.width, m_info.height, kSlotWidth, kSlotHeight);
-    Close();
-    return false;
-  }
   int num = 0, den = 1;
   bpg_decoder_get_frame_duration(m_decoder, &num, &den);
   m_frameDuration = den != 0 ? float(num) / float(den) : 0.0f;
@@ -221,9 +222,19 @@ void fxPinvaleScreens::OpenScreens() {
     DataPack::Get().LoadFileToVector(s.m_bpg, s.m_fileBytes);
     if (!s.Open(m_atlas, i) || s.m_startFrame == 0) continue;
     // Two steps a frame: one prepares it, the next finds no line left.
-    GetDecodeWorker(worker).QueueFrames(&s, 2 * s.m_startFrame);
+    GetDecodeWorker(worker).QueueFrames(&s, 2 * StartFrames(s));
     worker = (worker + 1) % kDecodeWorkerCount;
   }
+}
+
+// Init decodes every frame ahead, and the next Update waits for them: a
+// count from a sequence file is held to what a short screen loop can need,
+// so that Init ends in bounded time.
+int fxPinvaleScreens::StartFrames(const ScreenEntry& s) {
+  if (s.m_startFrame <= kMaxStartFrames) return s.m_startFrame;
+  AppLog::Get().AddLog("[fxPinvaleScreens] \"%s\": StartFrame %d is more than %d frames: %d used\n",
+                       s.m_bpg.c_str(), s.m_startFrame, kMaxStartFrames, kMaxStartFrames);
+  return kMaxStartFrames;
 }
 
 void fxPinvaleScreens::ResolveShaderEffect() {
@@ -310,14 +321,16 @@ void fxPinvaleScreens::UploadAtlas(RenderTarget& target) {
 namespace {
 
 // Copies one block of values into the first non-constant entry of that name:
-// block b of the array, as far as the entry reaches.
+// block b of the array, as far as the entry reaches. The block's first word
+// is counted in 64 bits: any int offset from a sequence file must land past
+// the entry's end, never wrap round in front of it.
 void FeedUniformBlock(rvProgram& program, const char* name, const uint32_t* words, int blockWords, int block) {
   for (const ShaderUniform& u : program.m_uniforms) {
     if (std::strcmp(u.name, name) != 0 || u.constant) continue;
-    const int n = u.wordCount - block * blockWords;
-    if (n > 0)
-      std::memcpy(program.m_values + u.valueWord + block * blockWords, words,
-                  size_t(std::min(n, blockWords)) * 4);
+    const int64_t first = int64_t(block) * blockWords;
+    const int64_t n = int64_t(u.wordCount) - first;
+    if (first >= 0 && n > 0)
+      std::memcpy(program.m_values + u.valueWord + first, words, size_t(std::min<int64_t>(n, blockWords)) * 4);
     return;
   }
 }

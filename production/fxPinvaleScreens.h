@@ -91,6 +91,9 @@ class fxPinvaleScreens : public fxBufferDisplay {
   fxShaderBase* ShaderEffect() const { return m_shaderFx; }
   RenderTarget& AtlasTarget(int i) { return i == 0 ? m_t0 : m_t1; }
 
+  // Frames decoded ahead at Init are held to this many (one log line past it).
+  static constexpr int kMaxStartFrames = 1024;
+
   std::unique_ptr<uint8_t[]> m_atlasBlock;
   uint8_t* m_atlas;  // 256-byte aligned inside the block
   uint32_t m_frameCounter;
@@ -108,6 +111,7 @@ class fxPinvaleScreens : public fxBufferDisplay {
 
  private:
   void OpenScreens();
+  static int StartFrames(const ScreenEntry& s);
   void ReleaseScreens();
   void ResolveShaderEffect();
   float FrameStep();

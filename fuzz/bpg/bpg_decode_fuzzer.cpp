@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "production/BpgDecoder.h"
+#include "production/ScreenSchedule.h"
 
 namespace {
 
@@ -21,6 +22,8 @@ void ReadAllFrames(BPGDecoderContext* s, const BPGImageInfo& info) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   BPGDecoderContext* s = bpg_decoder_open();
+  // The screen wall's limit: one slot.
+  bpg_decoder_set_max_size(s, kSlotWidth, kSlotHeight);
   if (bpg_decoder_decode(s, data, int(size)) == 0) {
     BPGImageInfo info;
     bpg_decoder_get_info(s, &info);

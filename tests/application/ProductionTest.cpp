@@ -294,6 +294,7 @@ TEST_F(ProductionSequence, EveryItemPropertyAndDriverFindsItsTarget) {
   EXPECT_GE(classes["fxBufferDisplay"], 2) << "scenes drawn into named buffers that later effects sample";
   EXPECT_GE(classes["fxBufferStencil"], 1);
   EXPECT_EQ(classes["fxMusic"], 1);
+  EXPECT_GE(classes["fxCameraReference"], 1) << "a second view through the 3D scene's camera";
   EXPECT_EQ(m_sequence.m_frameMax, kSoundtrackFrames) << "the production lasts as long as its soundtrack";
   EXPECT_EQ(LastFrame(json), json["Items"][json["Items"].size() - 1]["Properties"]["End"].asInt())
       << "the last item ends the run";

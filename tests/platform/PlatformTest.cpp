@@ -2,6 +2,9 @@
 // waits on several events, locks and threads.
 #include <gtest/gtest.h>
 
+#include <pthread.h>
+#include <sched.h>
+
 #include <atomic>
 #include <vector>
 
@@ -121,4 +124,33 @@ TEST(Threads, WorkersWakeOnTheirEventAndCountUnderTheLock) {
   for (auto& w : wake) w->Set();
   for (auto& t : threads) t->Join();
   EXPECT_EQ(counter, kWorkers * kRounds);
+}
+
+TEST(Threads, AZeroSleepLetsAThreadOnTheSameProcessorRun) {
+  // Both threads on one processor: the waiting loop must hand it over at
+  // each zero sleep, so the other thread's one store ends it within a few
+  // rounds. A zero sleep that returns at once spins the whole time slice,
+  // hundreds of thousands of rounds, before the other thread gets a turn.
+  cpu_set_t saved;
+  ASSERT_EQ(pthread_getaffinity_np(pthread_self(), sizeof saved, &saved), 0);
+  cpu_set_t one;
+  CPU_ZERO(&one);
+  CPU_SET(sched_getcpu(), &one);
+  ASSERT_EQ(pthread_setaffinity_np(pthread_self(), sizeof one, &one), 0);
+  std::atomic<bool> started{false}, released{false};
+  long rounds = 0;
+  {
+    platform::Thread other;  // inherits the one processor
+    ASSERT_TRUE(other.Start([&] {
+      while (!started) platform::SleepMs(0);
+      released = true;
+    }));
+    started = true;
+    while (!released) {
+      platform::SleepMs(0);
+      ++rounds;
+    }
+  }
+  pthread_setaffinity_np(pthread_self(), sizeof saved, &saved);
+  EXPECT_LT(rounds, 1000);
 }

@@ -138,19 +138,6 @@ TEST(BpgReader, ContainerNumbersAreCanonical) {
   }
 }
 
-namespace {
-
-// still420.bpg with one byte range replaced.
-std::vector<uint8_t> Patched(const std::vector<uint8_t>& file, size_t at, size_t erase,
-                             std::vector<uint8_t> insert) {
-  std::vector<uint8_t> out(file.begin(), file.begin() + at);
-  out.insert(out.end(), insert.begin(), insert.end());
-  out.insert(out.end(), file.begin() + at + erase, file.end());
-  return out;
-}
-
-}  // namespace
-
 TEST(BpgReader, BrokenHeadersAreRefused) {
   // still420.bpg: magic, 0x20 0x00, width 82 00, height 81 48, length 00,
   // then the HEVC header length 03 at byte 11.
@@ -206,5 +193,54 @@ TEST(BpgReader, EveryTruncationOfAnAnimationIsRefusedOrDecodesWhatIsThere) {
     }
     EXPECT_LE(frames, 8) << "length " << len;
   }
+  bpg_decoder_close(s);
+}
+
+TEST(BpgReader, APictureLargerThanTheCallerTakesIsRefusedFromItsHeader) {
+  // still420.bpg declaring 16384 x 16384 (width and height 81 80 00): the
+  // picture data stays that of 256 x 200, which decoding at the declared
+  // size would spend seconds and gigabytes on.
+  const std::vector<uint8_t> still = ReadBytes(SharedBpg("still420.bpg"));
+  const std::vector<uint8_t> huge = Patched(still, 6, 4, {0x81, 0x80, 0x00, 0x81, 0x80, 0x00});
+  struct Case {
+    const char* what;
+    const std::vector<uint8_t>& bytes;
+    uint32_t width;  // as the header tells it
+    uint32_t maxWidth, maxHeight;
+    int result;
+  };
+  const Case cases[] = {{"16384 x 16384 past 256 x 200", huge, 16384, 256, 200, -1},
+                        {"256 x 200 past 255 x 200", still, 256, 255, 200, -1},
+                        {"256 x 200 past 256 x 199", still, 256, 256, 199, -1},
+                        {"256 x 200 within 256 x 200", still, 256, 256, 200, 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    BPGDecoderContext* s = bpg_decoder_open();
+    bpg_decoder_set_max_size(s, c.maxWidth, c.maxHeight);
+    EXPECT_EQ(bpg_decoder_decode(s, c.bytes.data(), int(c.bytes.size())), c.result);
+    BPGImageInfo info;
+    ASSERT_EQ(bpg_decoder_get_info(s, &info), 0) << "the header is still told";
+    EXPECT_EQ(info.width, c.width);
+    EXPECT_EQ(bpg_decoder_start(s, BPG_OUTPUT_FORMAT_RGBA32), c.result);
+    bpg_decoder_close(s);
+  }
+}
+
+TEST(BpgReader, AnAnimationOfOnePictureIsAStillPicture) {
+  // still420.bpg flagged as an animation with a 1/10 s period: there is no
+  // next frame to loop to, so it is told and read as a still picture.
+  const std::vector<uint8_t> still = ReadBytes(SharedBpg("still420.bpg"));
+  const std::vector<uint8_t> one = Patched(Patched(still, 5, 1, {0x09}), 11, 0, {0x05, 0x05, 0x03, 0x00, 0x01, 0x0A});
+  BPGDecoderContext* s = bpg_decoder_open();
+  ASSERT_EQ(bpg_decoder_decode(s, one.data(), int(one.size())), 0);
+  BPGImageInfo info;
+  ASSERT_EQ(bpg_decoder_get_info(s, &info), 0);
+  EXPECT_EQ(info.has_animation, 0);
+  int num = -1, den = -1;
+  bpg_decoder_get_frame_duration(s, &num, &den);
+  EXPECT_EQ(num, 0);
+  EXPECT_EQ(den, 1);
+  EXPECT_EQ(bpg_decoder_start(s, BPG_OUTPUT_FORMAT_RGBA32), 0);
+  EXPECT_EQ(bpg_decoder_start(s, BPG_OUTPUT_FORMAT_RGBA32), -1);
   bpg_decoder_close(s);
 }

@@ -18,6 +18,13 @@ std::vector<uint8_t> ReadBytes(const std::string& path) {
   return std::vector<uint8_t>(text.begin(), text.end());
 }
 
+std::vector<uint8_t> Patched(const std::vector<uint8_t>& file, size_t at, size_t erase, std::vector<uint8_t> insert) {
+  std::vector<uint8_t> out(file.begin(), file.begin() + at);
+  out.insert(out.end(), insert.begin(), insert.end());
+  out.insert(out.end(), file.begin() + at + erase, file.end());
+  return out;
+}
+
 RgbaPicture LoadPng(const std::string& path) {
   RgbaPicture out;
   int channels = 0;

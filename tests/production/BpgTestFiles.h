@@ -2,6 +2,7 @@
 // ../shared/testdata/bpg with their reference PNGs, and comparing RGBA
 // pictures with a tolerance.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -9,6 +10,8 @@
 std::string SharedBpg(const std::string& name);
 std::vector<uint8_t> ReadBytes(const std::string& path);
 std::string ReadBytesAsString(const std::string& path);
+// A file with the `erase` bytes at `at` replaced by `insert`.
+std::vector<uint8_t> Patched(const std::vector<uint8_t>& file, size_t at, size_t erase, std::vector<uint8_t> insert);
 
 struct RgbaPicture {
   int width = 0, height = 0;

@@ -199,18 +199,30 @@ class WallWithWriterFiles : public DefaultTargetTest {
 TEST_F(WallWithWriterFiles, APictureWiderThanASlotIsRefusedWithOneLine) {
   RegisterProductionClasses(GetClassRegistry());
   TempDir dir;
+  // A few header bytes declaring 16384 x 16384 (width and height 81 80 00
+  // in place of lossy444's 42 32) are refused the same way, before the
+  // picture is decoded at that size.
+  const std::vector<uint8_t> lossy = ReadBytes(WriterFile("lossy444.bpg"));
+  ASSERT_EQ(lossy[6], 0x42);
+  const std::vector<uint8_t> huge = Patched(lossy, 6, 2, {0x81, 0x80, 0x00, 0x81, 0x80, 0x00});
   ASSERT_TRUE(BuildPack(dir, {{"Data/bpg/wide.bpg", ReadBytesAsString(WriterFile("wide.bpg"))},
-                              {"Data/bpg/ok.bpg", ReadBytesAsString(WriterFile("lossy444.bpg"))}}));
+                              {"Data/bpg/ok.bpg", ReadBytesAsString(WriterFile("lossy444.bpg"))},
+                              {"Data/bpg/huge.bpg", std::string(huge.begin(), huge.end())}}));
   EnterDir(dir);
   LogCapture log;
   fxPinvaleScreens* wall = static_cast<fxPinvaleScreens*>(AddItem(ParseJson(
-      R"({"Class":"fxPinvaleScreens","Properties":{"Name":"Wall","Pinvale01/Bpg":"bpg/wide.bpg","Pinvale02/Bpg":"bpg/ok.bpg"}})")));
+      R"({"Class":"fxPinvaleScreens","Properties":{"Name":"Wall","Pinvale01/Bpg":"bpg/wide.bpg","Pinvale02/Bpg":"bpg/ok.bpg",
+          "Pinvale03/Bpg":"bpg/huge.bpg"}})")));
   ASSERT_NE(wall, nullptr);
   wall->SetState(StateRunning);
   const std::string line = "[fxPinvaleScreens] \"bpg/wide.bpg\" is 264x16, larger than a 256x200 screen: not shown\n";
   const std::string text = log.Text();
   ASSERT_NE(text.find(line), std::string::npos) << text;
   EXPECT_EQ(text.find(line), text.rfind(line)) << "one line";
+  const std::string hugeLine =
+      "[fxPinvaleScreens] \"bpg/huge.bpg\" is 16384x16384, larger than a 256x200 screen: not shown\n";
+  EXPECT_NE(text.find(hugeLine), std::string::npos) << text;
+  EXPECT_EQ(wall->m_screens[2].m_decoder, nullptr);
   EXPECT_EQ(wall->m_screens[0].m_decoder, nullptr);
   EXPECT_NE(wall->m_screens[1].m_decoder, nullptr);
   wall->m_appliedDelta = 0.05f;

@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 #include <stb/stb_image.h>
 
+#include <climits>
 #include <cmath>
 #include <cstring>
+#include <iterator>
+#include <string>
 
 #include "BpgTestFiles.h"
 #include "effects/shaders/fxShader.h"
@@ -142,6 +145,69 @@ TEST_F(ScreenWall, AStillImageIsDecodedOnceAndNeverPickedAgain) {
   EXPECT_TRUE(SlotIsZero(*wall, 0));
 }
 
+TEST_F(ScreenWall, OddFramePeriodsLoopOrStandAndNeverSpin) {
+  // anim420.bpg's animation extension (bytes 11 to 16: length 5, tag 5,
+  // length 3, loop 0, period 1/10) replaced, and still420.bpg flagged as an
+  // animation of its one picture.
+  const std::vector<uint8_t> anim = ReadBytes(SharedBpg("anim420.bpg"));
+  const std::vector<uint8_t> still = ReadBytes(SharedBpg("still420.bpg"));
+  auto period = [&](std::vector<uint8_t> numDen) {
+    std::vector<uint8_t> ext = {uint8_t(3 + numDen.size()), 0x05, uint8_t(1 + numDen.size()), 0x00};
+    ext.insert(ext.end(), numDen.begin(), numDen.end());
+    return Patched(anim, 11, 6, ext);
+  };
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> file;
+    bool stands;       // never picked again after its first frame
+    float maxPeriod;   // seconds a frame, as the wall computed it
+  };
+  const Case cases[] = {
+      {"one picture", Patched(Patched(still, 5, 1, {0x09}), 11, 0, {0x05, 0x05, 0x03, 0x00, 0x01, 0x0A}), true, 0.0f},
+      {"zero period", period({0x00, 0x01}), true, 0.0f},
+      {"65,535 s", period({0x83, 0xFF, 0x7F, 0x01}), true, 65535.0f},
+      {"15 microseconds", period({0x01, 0x83, 0xFF, 0x7F}), false, 1.0f / 65535.0f},
+  };
+  TempDir dir;
+  PackFiles files;
+  for (size_t i = 0; i < std::size(cases); ++i)
+    files["Data/bpg/odd" + std::to_string(i) + ".bpg"] = std::string(cases[i].file.begin(), cases[i].file.end());
+  ASSERT_TRUE(BuildPack(dir, files));
+  EnterDir(dir);
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const Case& c = cases[i];
+    SCOPED_TRACE(c.what);
+    m_sequence.Clear();
+    fxPinvaleScreens* wall = Wall(R"({"Name":"Wall","Pinvale01/Bpg":"bpg/odd)" + std::to_string(i) + R"(.bpg"})");
+    wall->SetState(StateRunning);
+    const ScreenEntry& screen = wall->m_screens[0];
+    ASSERT_NE(screen.m_decoder, nullptr);
+    EXPECT_NEAR(screen.m_frameDuration, c.maxPeriod, 1e-9f);
+    // The first two frames serve the sixteen screens, eight a frame (the
+    // empty ones are due too); the screen under test goes first.
+    Frame(wall);
+    Frame(wall);
+    int picks = 0;
+    for (int frame = 0; frame < 40; ++frame) {
+      const float before = screen.m_countdown;
+      Frame(wall);
+      // A pick sets the countdown anew: NaN for a screen that stands, or a
+      // time within one period for one that loops.
+      const bool stillNaN = std::isnan(before) && std::isnan(screen.m_countdown);
+      if (!stillNaN && screen.m_countdown != before - 0.1f) ++picks;
+      if (c.stands) {
+        EXPECT_TRUE(std::isnan(screen.m_countdown) || screen.m_countdown > 60000.0f) << frame;
+      } else {
+        EXPECT_GT(screen.m_countdown, 0.0f) << frame;
+        EXPECT_LE(screen.m_countdown, c.maxPeriod) << frame;
+      }
+    }
+    EXPECT_FALSE(SlotIsZero(*wall, 0));
+    EXPECT_EQ(picks, c.stands ? 0 : 40);
+    wall->SetState(StateNone);
+  }
+}
+
 TEST_F(ScreenWall, StartFramesAreDecodedAheadAtInit) {
   fxPinvaleScreens* wall = Wall(R"({"Name":"Wall","Pinvale03/Bpg":"bpg/anim.bpg","Pinvale03/StartFrame":3})");
   wall->SetState(StateRunning);
@@ -150,6 +216,23 @@ TEST_F(ScreenWall, StartFramesAreDecodedAheadAtInit) {
   Frame(wall);
   // Six steps at Init showed frames 0 to 2; the first pick goes on with 3.
   EXPECT_TRUE(CloseToReference(SlotPicture(*wall, 2, 256, 200), LoadReference("anim420", true, 3)));
+}
+
+TEST_F(ScreenWall, StartFramesPastTheLimitAreHeldToIt) {
+  // 2 x StartFrame does not fit an int; the screen starts where a screen
+  // asking for the limit starts, with one line.
+  LogCapture log;
+  fxPinvaleScreens* wall = Wall(R"({"Name":"Wall","Pinvale01/Bpg":"bpg/anim.bpg","Pinvale01/StartFrame":1073741825,
+                                     "Pinvale02/Bpg":"bpg/anim.bpg","Pinvale02/StartFrame":1024})");
+  ASSERT_EQ(fxPinvaleScreens::kMaxStartFrames, 1024);
+  wall->SetState(StateRunning);
+  WaitDecodeWorkersIdle();
+  ASSERT_FALSE(SlotIsZero(*wall, 0));
+  const RgbaPicture first = SlotPicture(*wall, 0, 256, 200), second = SlotPicture(*wall, 1, 256, 200);
+  EXPECT_EQ(first.pixels, second.pixels);
+  const std::string line = "[fxPinvaleScreens] \"bpg/anim.bpg\": StartFrame 1073741825 is more than 1024 frames: 1024 used\n";
+  EXPECT_NE(log.Text().find(line), std::string::npos) << log.Text();
+  EXPECT_EQ(log.Text().find("StartFrame 1024 "), std::string::npos);
 }
 
 TEST_F(ScreenWall, ADisabledScreenClearsItsSlotAndResumesWhereItStood) {
@@ -217,6 +300,12 @@ TEST_F(ScreenWall, UniformArraysAreFedAtTheBlockOffset) {
                         {"block 1 of 32 elements", 1, 32, false, true},
                         {"block 1 of only 16 elements", 1, 16, false, false},
                         {"a negative block", -1, 32, false, false},
+                        // Blocks whose first word lies past the int range:
+                        // counted in int they wrapped round to block 0 or to
+                        // words in front of the array.
+                        {"block 2^26", 1 << 26, 32, false, false},
+                        {"block 2^26 - 1", (1 << 26) - 1, 32, false, false},
+                        {"the largest block", INT_MAX, 32, false, false},
                         {"a constant of that name", 0, 16, true, true}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

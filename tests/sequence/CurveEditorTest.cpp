@@ -6,6 +6,7 @@
 // pans the value axis, a legend click hides a curve and F fits the view.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <ostream>
@@ -328,4 +329,96 @@ TEST_F(CurveView, TheCompactRowAndTheStacksStayBalanced) {
   EXPECT_EQ(GImGui->StyleVarStack.Size, 0);
   EXPECT_EQ(GImGui->ColorStack.Size, 0);
   EXPECT_GT(ImGui::GetDrawData()->TotalVtxCount, 0);
+}
+
+namespace {
+
+// The vertices a range of a draw list's indices draws, in index order.
+std::vector<ImDrawVert> IndexedVertices(const ImDrawList& list, int firstIndex, int lastIndex) {
+  std::vector<ImDrawVert> out;
+  for (int i = firstIndex; i < lastIndex; ++i) out.push_back(list.VtxBuffer[list.IdxBuffer[i]]);
+  return out;
+}
+
+// Centres of the vertical bars of one colour: vertices within 6 pixels of
+// each other belong to one bar.
+std::vector<float> BarCentres(const std::vector<ImDrawVert>& vertices, ImU32 colour) {
+  std::vector<float> xs;
+  for (const ImDrawVert& v : vertices)
+    if (v.col == colour) xs.push_back(v.pos.x);
+  std::sort(xs.begin(), xs.end());
+  std::vector<float> centres;
+  for (size_t i = 0; i < xs.size();) {
+    size_t j = i;
+    while (j + 1 < xs.size() && xs[j + 1] - xs[i] < 6.0f) ++j;
+    centres.push_back((xs[i] + xs[j]) / 2.0f);
+    i = j + 1;
+  }
+  return centres;
+}
+
+}  // namespace
+
+TEST_F(CurveView, TheCompactRowTicksEachKeyInItsWindowAtItsFrame) {
+  // Keys at 0.5 s and 1 s (frames 150 and 180 of the sequence), one a frame
+  // after the second (close: the other colour), one past the item's end.
+  m_keys->SetKey(1.0f + 1.0f / 60.0f, 2.0f);
+  m_keys->SetKey(400.0f / 60.0f, 2.0f);
+  std::vector<ImDrawVert> drawn;
+  float left = 0.0f;
+  m_gui.Frame(ImVec2(-1, -1), false, [&] {
+    ImDrawList* list = ImGui::GetWindowDrawList();
+    const ImVec2 p = ImGui::GetCursorScreenPos();
+    left = p.x;
+    const ImRect rc(p, ImVec2(p.x + 420, p.y + 20));
+    const int first = list->IdxBuffer.Size;
+    m_sequence.CustomDrawCompact(0, list, rc, rc);
+    drawn = IndexedVertices(*list, first, list->IdxBuffer.Size);
+  });
+  ASSERT_EQ(m_sequence.m_frameMax, 420);
+  // 420 pixels for frames 0 to 420: a pixel a frame (lines run through
+  // pixel centres, half a pixel on).
+  const std::vector<float> ticks = BarCentres(drawn, 0xaa000000);
+  ASSERT_EQ(ticks.size(), 2u);
+  EXPECT_NEAR(ticks[0] - left, 150.5f, 0.25f);
+  EXPECT_NEAR(ticks[1] - left, 180.5f, 0.25f);
+  const std::vector<float> close = BarCentres(drawn, 0xff0000ff);
+  ASSERT_EQ(close.size(), 1u);
+  EXPECT_NEAR(close[0] - left, 181.5f, 0.25f);
+}
+
+TEST_F(CurveView, TheLegendNamesEachDriverByKindAndAttribute) {
+  // The legend is drawn under its own clip rectangle: its command holds
+  // exactly the text of its lines, which a reference list draws again.
+  m_item->m_drivers[1]->m_bVisible = false;
+  std::vector<ImDrawVert> legend, expected;
+  m_gui.Frame(ImVec2(-1, -1), false, [&] {
+    ImDrawList* list = ImGui::GetWindowDrawList();
+    const ImVec2 p = ImGui::GetCursorScreenPos();
+    const ImRect legendRect(p, ImVec2(p.x + 150, p.y + 130));
+    const ImRect rc(ImVec2(p.x + 160, p.y), ImVec2(p.x + 600, p.y + 130));
+    const int commands = list->CmdBuffer.Size;
+    m_sequence.CustomDraw(0, list, rc, legendRect, rc, legendRect);
+    for (int c = commands - 1; c < list->CmdBuffer.Size; ++c) {
+      const ImDrawCmd& cmd = list->CmdBuffer[c];
+      if (cmd.ClipRect.x == legendRect.Min.x && cmd.ClipRect.w == legendRect.Max.y && cmd.ElemCount > 0)
+        legend = IndexedVertices(*list, int(cmd.IdxOffset), int(cmd.IdxOffset + cmd.ElemCount));
+    }
+    ImDrawList reference(ImGui::GetDrawListSharedData());
+    reference._ResetForNewFrame();
+    reference.PushClipRectFullScreen();
+    reference.PushTextureID(ImGui::GetFont()->ContainerAtlas->TexID);
+    reference.AddText(ImVec2(p.x + 15, p.y), GetDriverCurveColor(DriverKeyFrame), "KeyFrame Probe/Value");
+    reference.AddText(ImVec2(p.x + 15, p.y + 14), 0x80ffffff, "Sinus FadeIn");
+    expected = IndexedVertices(reference, 0, reference.IdxBuffer.Size);
+  });
+  ASSERT_FALSE(expected.empty());
+  ASSERT_EQ(legend.size(), expected.size());
+  for (size_t i = 0; i < legend.size(); ++i) {
+    ASSERT_EQ(legend[i].pos.x, expected[i].pos.x) << i;
+    ASSERT_EQ(legend[i].pos.y, expected[i].pos.y) << i;
+    ASSERT_EQ(legend[i].uv.x, expected[i].uv.x) << i;
+    ASSERT_EQ(legend[i].uv.y, expected[i].uv.y) << i;
+    ASSERT_EQ(legend[i].col, expected[i].col) << i;
+  }
 }

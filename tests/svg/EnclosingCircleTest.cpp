@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "svg/EnclosingBall.h"
@@ -208,4 +209,58 @@ TEST(EnclosingCircle, ShapesAccumulateAndLonePointsAreLeftOut) {
   EXPECT_NEAR(c.x, 5.0f, 1e-5f);
   EXPECT_NEAR(c.y, 10.0f, 1e-5f);
   EXPECT_NEAR(c.radius, std::hypot(5.0f, 10.0f), 1e-5f);
+}
+
+TEST(EnclosingCircle, RepeatedPointsNeitherCycleNorMissTheSmallestCircle) {
+  // Parser output repeats points (a path's end is the next one's start,
+  // closed paths come back to their start). Sets on small grids with many
+  // repeats, checked against the brute-force answer, and a count of the
+  // walking steps that a cycling solver would run up to its cap.
+  std::mt19937 rng(40000u);
+  for (int trial = 0; trial < 4000; ++trial) {
+    const int side = 2 + trial % 5;
+    std::uniform_int_distribution<int> grid(-side, side);
+    std::vector<double> xy;
+    for (int i = 0; i < 4 + trial % 9; ++i) {
+      xy.push_back(grid(rng));
+      xy.push_back(grid(rng));
+    }
+    // Every set sees each of its points a few times, in shuffled order.
+    const size_t distinct = xy.size() / 2;
+    for (size_t i = 0; i < 3 * distinct; ++i) {
+      const size_t k = rng() % distinct;
+      xy.push_back(xy[2 * k]);
+      xy.push_back(xy[2 * k + 1]);
+    }
+    const Circle want = BruteForce(xy);
+    EnclosingBall ball(2, xy);
+    ball.Update();
+    ASSERT_NEAR(ball.Radius(), want.r, 1e-9 * (1.0 + want.r)) << "trial " << trial;
+    ASSERT_NEAR(ball.Center()[0], want.x, 1e-6 * (1.0 + want.r)) << "trial " << trial;
+    ASSERT_NEAR(ball.Center()[1], want.y, 1e-6 * (1.0 + want.r)) << "trial " << trial;
+    ASSERT_LE(ball.Steps(), 2 * long(distinct) + 8) << "trial " << trial;
+  }
+}
+
+TEST(EnclosingCircle, TwelveThousandPointsWithRepeatsTakeAFewSteps) {
+  // A grid set whose repeats used to send the solver round in a cycle to its
+  // step cap (a wrong circle after 10^6 scans of the points), filled up to
+  // 12,001 points with repeated points inside it.
+  std::vector<double> rim = {-1, 3,  0,  -3, 2,  1,  -5, -2, -2, 2, -2, 1, 3,  5,  6,  4,  5,  6, 1,  -1,
+                             3,  2,  5,  0,  -1, 3,  -1, 3,  3,  2, 3,  2, -2, 1,  -2, 2,  5,  0, 2,  1,
+                             1,  -1, 3,  2,  5,  6,  -5, -2, 1,  -1, 2, 1, -5, -2, -2, 2,  1,  -1, 2,  1,
+                             -1, 3,  3,  5,  -2, 1,  5,  6,  2,  1, -2, 1, 0,  -3, -1, 3,  5,  0, 6,  4,
+                             1,  -1, 5,  0,  0,  -3, -2, 2,  0,  -3, -2, 2, -2, 2,  1,  -1};
+  const Circle want = BruteForce(rim);
+  std::vector<double> xy = rim;
+  for (int k = 0; xy.size() < 2u * 12001u; k = (k + 1) % 9) {
+    xy.push_back(k % 3);
+    xy.push_back(k / 3);
+  }
+  EnclosingBall ball(2, xy);
+  ball.Update();
+  EXPECT_NEAR(ball.Radius(), want.r, 1e-9 * want.r);
+  EXPECT_NEAR(ball.Center()[0], want.x, 1e-7);
+  EXPECT_NEAR(ball.Center()[1], want.y, 1e-7);
+  EXPECT_LE(ball.Steps(), 20);
 }

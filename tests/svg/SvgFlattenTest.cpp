@@ -87,6 +87,27 @@ TEST(CubicFlatteningLimits, DepthStopsAtTwelveLevels) {
   // tolerance; pieces still curved there are dropped.
   EXPECT_LE(Flatten(curve, 0.0f).size(), 4096u);
   EXPECT_LE(Flatten(curve, 1e-6f).size(), 4096u);
+  // Tolerance 0: only pieces of the deepest level whose midpoint rounds onto
+  // their chord are kept, so each point is the end of a piece of 1/4096 of
+  // the curve, in order along it, and the curved pieces are gone.
+  const auto exact = Flatten(curve, 0.0f);
+  ASSERT_FALSE(exact.empty());
+  EXPECT_LT(exact.size(), 4096u) << "curved pieces are dropped, not kept";
+  int previous = 0;
+  for (const P& p : exact) {
+    // The nearest piece end after the previous point's.
+    int k = previous + 1;
+    double best = INFINITY;
+    for (int j = previous + 1; j <= 4096; ++j) {
+      const P q = Bezier(curve, j / 4096.0);
+      const double d = std::hypot(q.x - p.x, q.y - p.y);
+      if (d < best) best = d, k = j;
+    }
+    const P want = Bezier(curve, k / 4096.0);
+    ASSERT_NEAR(p.x, want.x, 5e-3f) << "point " << &p - exact.data();
+    ASSERT_NEAR(p.y, want.y, 5e-3f) << "point " << &p - exact.data();
+    previous = k;
+  }
   // Starting past the limit emits nothing, even for a flat piece.
   const float line[8] = {0, 0, 1, 0, 2, 0, 3, 0};
   EXPECT_EQ(Flatten(line, 1.0f, 12).size(), 1u);

@@ -81,7 +81,15 @@ int WaitForEvents(Event* const* events, int count, bool waitAll, uint32_t timeou
   return released;
 }
 
-void SleepMs(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+// A sleep of 0 gives up the rest of the time slice, as the decode workers'
+// spin lock and idle wait rely on; the standard library's sleep of 0 returns
+// at once, so those loops would spin on a busy processor instead.
+void SleepMs(uint32_t ms) {
+  if (ms == 0)
+    std::this_thread::yield();
+  else
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 Thread::~Thread() { Join(); }
 

@@ -63,6 +63,7 @@ class Event {
 // kWaitTimeout. Auto-reset events that release the wait are cleared.
 int WaitForEvents(Event* const* events, int count, bool waitAll, uint32_t timeoutMs = kInfinite);
 
+// Sleeps ms milliseconds; 0 yields the processor to any other ready thread.
 void SleepMs(uint32_t ms);
 
 class Thread {

@@ -215,7 +215,9 @@ bool TextStashRenderer::AddFont(const char* path) {
   FileBuffer data = DataPack::Get().LoadFile(name, size);
   m_fontId = FONS_INVALID;
   if (!data || size <= 0) {
-    AppLog::Get().AddLog("[TextStash] Font not found: %s\n", name);
+    // A caller may look a missing font up every frame: the log, which is
+    // never trimmed, is told once per name.
+    if (m_reportedMisses.insert(name).second) AppLog::Get().AddLog("[TextStash] Font not found: %s\n", name);
     return false;
   }
   std::string reason;

@@ -14,6 +14,9 @@
 #pragma once
 #include <glad/gl.h>
 
+#include <set>
+#include <string>
+
 #include "render/GlyphAtlas.h"
 
 // The backend record handed to the atlas as its user pointer.
@@ -79,4 +82,5 @@ class TextStashRenderer {
   FontBackendGL3* m_backend = nullptr;  // owned by the context
   int m_fontId = FONS_INVALID;
   int m_viewport[4] = {0, 0, 0, 0};
+  std::set<std::string> m_reportedMisses;  // font names already logged as missing
 };

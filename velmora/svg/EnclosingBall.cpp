@@ -8,6 +8,9 @@
 #include "svg/EnclosingBall.h"
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <unordered_set>
 #include <utility>
 
 namespace {
@@ -27,6 +30,40 @@ void Givens(double& c, double& s, double a, double b) {
     c = 1.0 / std::sqrt(1.0 + t * t);
     s = c * t;
   }
+}
+
+// The points with every exact repeat left out, first occurrences in order.
+// A repeat of a support point stops the walk at bound 0 and joins the
+// support beside its twin, a degenerate support from which the solver can
+// only cycle; without repeats every stop grows the ball. Equal coordinates
+// hash alike (-0 is folded into 0); a NaN equals nothing and stays.
+std::vector<double> WithoutRepeats(int dim, std::vector<double> points) {
+  const size_t count = points.size() / static_cast<size_t>(dim);
+  auto hash = [&](size_t index) {
+    size_t h = 0;
+    for (int i = 0; i < dim; ++i) {
+      const double v = points[index * dim + i] + 0.0;
+      uint64_t bits = 0;
+      std::memcpy(&bits, &v, sizeof bits);
+      h = h * 1000003u ^ std::hash<uint64_t>()(bits);
+    }
+    return h;
+  };
+  auto equal = [&](size_t a, size_t b) {
+    for (int i = 0; i < dim; ++i)
+      if (!(points[a * dim + i] == points[b * dim + i])) return false;
+    return true;
+  };
+  std::unordered_set<size_t, decltype(hash), decltype(equal)> seen(count, hash, equal);
+  size_t kept = 0;
+  for (size_t j = 0; j < count; ++j) {
+    // Moved down first, so that the set's indices always name kept points.
+    if (kept != j)
+      for (int i = 0; i < dim; ++i) points[kept * dim + i] = points[j * dim + i];
+    if (seen.insert(kept).second) ++kept;
+  }
+  points.resize(kept * dim);
+  return points;
 }
 
 }  // namespace
@@ -183,7 +220,7 @@ void BallSubspan::FindAffineCoefficients(const double* p, double* lambdas) const
 
 EnclosingBall::EnclosingBall(int dim, std::vector<double> points)
     : m_dim(dim),
-      m_points(std::move(points)),
+      m_points(WithoutRepeats(dim, std::move(points))),
       m_center(dim, 0.0),
       m_centerToAff(dim, 0.0),
       m_lambdas(dim + 1, 0.0) {}
@@ -264,7 +301,7 @@ void EnclosingBall::Update() {
   // Each support change strictly grows the ball in exact arithmetic; the
   // bound only guards against rounding cycles on hostile input.
   const long maxSteps = 1000L + 100L * PointCount();
-  for (long step = 0; step < maxSteps; ++step) {
+  for (m_steps = 0; m_steps < maxSteps; ++m_steps) {
     m_distToAffSquare = m_support->ShortestVectorToSpan(m_center.data(), m_centerToAff.data());
     m_distToAff = std::sqrt(m_distToAffSquare);
     if (m_distToAff > kEps * m_radius) {

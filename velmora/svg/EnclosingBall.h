@@ -53,7 +53,8 @@ class BallSubspan {
 
 class EnclosingBall {
  public:
-  // `points` holds count * dim coordinates; at least one point.
+  // `points` holds count * dim coordinates; at least one point. Exact
+  // repeats are dropped here: they add nothing to the ball.
   EnclosingBall(int dim, std::vector<double> points);
   // The support refers to the point list: neither copied nor moved.
   EnclosingBall(const EnclosingBall&) = delete;
@@ -62,6 +63,8 @@ class EnclosingBall {
   void Update();
   const std::vector<double>& Center() const { return m_center; }
   double Radius() const { return m_radius; }
+  // Walking steps the last Update took (each one a scan of the points).
+  long Steps() const { return m_steps; }
 
  private:
   int PointCount() const { return static_cast<int>(m_points.size() / m_dim); }
@@ -78,6 +81,7 @@ class EnclosingBall {
   std::vector<double> m_center;
   double m_sqrRadius = 0.0;
   double m_radius = 0.0;
+  long m_steps = 0;
   std::unique_ptr<BallSubspan> m_support;
   std::vector<double> m_centerToAff;  // walking direction w
   double m_distToAffSquare = 0.0;

@@ -5,6 +5,8 @@
 // counts, positions and sources.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -176,6 +178,39 @@ TEST_F(Emitter, ForcesFrictionAndSegmentLength) {
   EXPECT_NEAR(q.position.x, 1.5f, 1e-6f);
   EXPECT_NEAR(q.trail.x, 1.25f, 1e-6f) << "half the step: the newer half";
   EXPECT_NEAR(q.trail.y, 0.5f, 1e-6f);
+}
+
+TEST_F(Emitter, EachParticleFallsByItsOwnGravity) {
+  // Two particles at the emitter (no radial or tangential direction there)
+  // with their own gravity: v.y = g dt, then y = v.y dt.
+  fxParticleEmitter* fx = Started(R"({"Emission":0})");
+  fx->m_particles = {Tagged(-2.0f, 0.0f, 10.0f), Tagged(-5.0f, 0.0f, 10.0f)};
+  fx->Simulate(0.5f);
+  ASSERT_EQ(fx->m_particles.size(), 2u);
+  EXPECT_FLOAT_EQ(fx->m_particles[0].velocity.y, -1.0f);
+  EXPECT_FLOAT_EQ(fx->m_particles[0].position.y, -0.5f);
+  EXPECT_FLOAT_EQ(fx->m_particles[1].velocity.y, -2.5f);
+  EXPECT_FLOAT_EQ(fx->m_particles[1].position.y, -1.25f);
+  EXPECT_EQ(fx->m_particles[0].velocity.x, 0.0f);
+
+  // Births draw their gravity from the Accel Gravity range.
+  struct Case {
+    float min, max;
+  };
+  for (const Case& c : {Case{-3.0f, -3.0f}, Case{-4.0f, -2.0f}}) {
+    fxParticleEmitter* born = Started(R"({"Emission":600,"Accel Gravity.x":)" + std::to_string(c.min) +
+                                      R"(,"Accel Gravity.y":)" + std::to_string(c.max) + "}");
+    Step(born);
+    ASSERT_GE(born->m_particles.size(), 5u);
+    float lowest = 1e9f, highest = -1e9f;
+    for (const Particle& q : born->m_particles) {
+      lowest = std::min(lowest, q.gravity);
+      highest = std::max(highest, q.gravity);
+    }
+    EXPECT_GE(lowest, c.min);
+    EXPECT_LE(highest, c.max);
+    if (c.min < c.max) EXPECT_GT(highest - lowest, 0.1f * (c.max - c.min)) << "drawn, not fixed";
+  }
 }
 
 TEST_F(Emitter, ColourRunsThroughMidOnlyWhenItsAlphaIsSet) {

@@ -6,9 +6,11 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <filesystem>
 
 #include "effects/post/fxPostColorGradingAA.h"
 #include "support/LogCapture.h"
+#include "support/TestPack.h"
 #include "effects/post/PostPassFixture.h"
 
 namespace {
@@ -178,6 +180,34 @@ TEST_F(ColorGrading, ToneMapsVignetteAndFxaa) {
     const uint8_t want = static_cast<uint8_t>(std::lround(k * 255.0));
     EXPECT_TRUE(PixelNear(TargetPixel(at.first, at.second), {want, want, want, 255}, 1));
   }
+}
+
+TEST_F(ColorGrading, DitherQuantisesToItsStepAroundTheValue) {
+  // Dither Pow 3: steps of 8 levels, the pixel's value plus a triangular
+  // offset of -0.5 to 1.5 steps' worth of a level, floored. With the
+  // production's blue noise a flat 150 becomes 144, 152 or 160, mixed so
+  // that the mean stays near 150.
+  TempDir dir;
+  std::filesystem::copy_file(VELMORA_PACK_PATH, dir.Path() + "/Velmora-Pinvale.sts");
+  EnterDir(dir);
+  LogCapture log;
+  FillFlat(150, 150, 150, 255);
+  Run(MakeGrading(R"({"Apply Gamma":false,"Apply Dither":true,"Dither Pow":3})"));
+  EXPECT_FALSE(log.Contains("cannot load")) << log.Text();
+  const std::vector<uint8_t> out = ReadTarget();
+  std::array<int, 256> seen{};
+  double sum = 0.0;
+  for (size_t i = 0; i < out.size(); i += 4) {
+    for (int c = 0; c < 3; ++c) {
+      ASSERT_TRUE(out[i + c] == 144 || out[i + c] == 152 || out[i + c] == 160) << int(out[i + c]) << " at " << i / 4;
+      ++seen[out[i + c]];
+      sum += out[i + c];
+    }
+    ASSERT_EQ(out[i + 3], 255);
+  }
+  EXPECT_GT(seen[144] + seen[160], 0) << "the noise moves some pixels off the nearest step";
+  EXPECT_GT(seen[152], 0);
+  EXPECT_NEAR(sum / (out.size() / 4 * 3), 150.0, 4.0);
 }
 
 TEST_F(ColorGrading, FxaaSoftensAnEdgeItFinds) {

@@ -132,6 +132,52 @@ TEST_F(DistortionVHS, MonochromeTintFollowsTheDemoWideColour) {
   for (float v : ReadTargetFloat()) ASSERT_TRUE(std::isfinite(v));
 }
 
+// The tape features that depend on the place alone (no noise, no clock),
+// checked by value on a flat grey picture: the vignette darkens by
+// 1 - (1 - a dy^2)(1 - a dx^2), the bands scale each row by
+// (h + mod(30 y, 4)) / (h + 1).
+TEST_F(DistortionVHS, VignetteAndBandsShadeByTheirFormulas) {
+  auto with = [](const std::string& features) {
+    // After the switches of kTapeOff, so that these amounts win.
+    std::string props = kTapeOff;
+    props.insert(props.size() - 1, "," + features);
+    return props;
+  };
+  struct Case {
+    const char* what;
+    std::string properties;
+    double (*shade)(double u, double v, double grey);  // the expected value, 0..1
+  };
+  const Case cases[] = {
+      {"vignette", with(R"(">>Vignette":0.5,"  VignetteAperture":2,"  VignetteOscillation":0)"),
+       [](double u, double v, double grey) {
+         const double dx = u - 0.5, dy = v - 0.5;
+         return grey - 0.5 * (1.0 - (1.0 - 2.0 * dy * dy) * (1.0 - 2.0 * dx * dx));
+       }},
+      {"bands", with(R"(">>HblLines":1,"  HblLinesHeight":0,"  HblLinesSpeed":0)"),
+       // The pass counts y from the top of the picture; rows read back
+       // from the bottom.
+       [](double, double v, double grey) { return grey * (1.0 + std::fmod(30.0 * (1.0 - v), 4.0)) / 2.0; }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FillFlat(120, 120, 120, 255);
+    Run(Make("fxPostVHS", c.properties));
+    const std::vector<uint8_t> out = ReadTarget();
+    int checked = 0;
+    for (int y = 0; y < kSize; y += 3) {
+      for (int x = 0; x < kSize; x += 7) {
+        const double u = (x + 0.5) / kSize, v = (y + 0.5) / kSize;
+        const double want = std::fmin(std::fmax(c.shade(u, v, 120.0 / 255.0), 0.0), 1.0) * 255.0;
+        ASSERT_NEAR(out[(size_t(y) * kSize + x) * 4], want, 1.5) << x << "," << y;
+        ++checked;
+      }
+    }
+    EXPECT_GT(checked, 100);
+    m_sequence.Clear();
+  }
+}
+
 TEST_F(DistortionVHS, ARectangleLeavesTheRestOfTheTargetBitIdentical) {
   const std::vector<uint8_t> picture = Pattern();
   auto* vhs = static_cast<fxPostVHS*>(Make("fxPostVHS", kMonochromeOnly));

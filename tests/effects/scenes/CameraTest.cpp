@@ -9,6 +9,7 @@
 #include <glm/gtc/matrix_transform.hpp>
 
 #include <cmath>
+#include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
@@ -312,6 +313,69 @@ TEST_F(Camera, BumpersJumpToTheNearestKeyOncePerPress) {
     cam->JumpToKey(c.previous, c.next);
     EXPECT_FLOAT_EQ(m_sequence.m_time, 1.0f);
     m_sequence.Clear();
+  }
+}
+
+TEST_F(Camera, YRelevelsKeepingTheHeadingTheCameraLooksAlongWhateverItsRoll) {
+  struct Case {
+    const char* what;
+    glm::quat q;
+  };
+  const glm::vec3 xAxis(1, 0, 0), yAxis(0, 1, 0), zAxis(0, 0, 1);
+  const float quarter = glm::radians(90.0f);
+  const glm::quat yawed = glm::angleAxis(0.5f, yAxis);
+  const Case cases[] = {
+      {"level, turned", yawed},
+      {"a quarter roll", glm::angleAxis(quarter, zAxis)},
+      {"a quarter roll the other way", glm::angleAxis(-quarter, zAxis)},
+      {"turned, a quarter roll", yawed * glm::angleAxis(quarter, zAxis)},
+      {"rolled past a quarter", yawed * glm::angleAxis(glm::radians(100.0f), zAxis)},
+      {"upside down", yawed * glm::angleAxis(glm::radians(180.0f), zAxis)},
+      {"pitched and rolled", yawed * glm::angleAxis(0.4f, xAxis) * glm::angleAxis(-2.3f, zAxis)},
+      {"looking straight down", glm::angleAxis(quarter, xAxis)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    char props[256];
+    std::snprintf(props, sizeof props,
+                  ",\"CamQuaternion.x\":%.9g,\"CamQuaternion.y\":%.9g,\"CamQuaternion.z\":%.9g,\"CamQuaternion.w\":%.9g",
+                  c.q.x, c.q.y, c.q.z, c.q.w);
+    fxCamera* cam = AddPadCamera(props);
+    Pad() = platform::PadState();
+    Pad().buttons[platform::PadY] = 1;
+    cam->Update();
+    const glm::vec4 stored = cam->m_camQuaternion;
+    const glm::mat3 after = glm::mat3_cast(glm::normalize(glm::quat(stored.w, stored.x, stored.y, stored.z)));
+    const glm::mat3 before = glm::mat3_cast(c.q);
+    ExpectVecNear(after[1], yAxis, 1e-5f, "up");
+    // The heading: the old z axis laid flat, or for a camera looking
+    // straight down, the way its up axis pointed.
+    glm::vec3 heading(before[2].x, 0.0f, before[2].z);
+    if (glm::length(heading) < 1e-4f) heading = glm::vec3(before[1].x, 0.0f, before[1].z);
+    ExpectVecNear(after[2], glm::normalize(heading), 1e-5f, "heading");
+    m_sequence.Clear();
+  }
+}
+
+TEST_F(Camera, AButtonHeldOnOnePadActsOnceWhileAnotherPadIsConnected) {
+  fxCamera* cam = AddPadCamera();
+  m_pads.m_pads[1] = platform::PadState();  // connected, nothing pressed
+  m_sequence.m_playing = true;
+  Pad().buttons[platform::PadStart] = 1;
+  for (int frame = 0; frame < 6; ++frame) {
+    cam->Update();
+    EXPECT_FALSE(m_sequence.m_playing) << "START held: one toggle, frame " << frame;
+  }
+  Pad().buttons[platform::PadStart] = 0;
+
+  cam->RecordKey("CamPosition.x", 1.0f);
+  cam->RecordKey("CamPosition.x", 2.0f);
+  cam->m_localTime = 1.0f;
+  Pad().buttons[platform::PadRightBumper] = 1;
+  for (int frame = 0; frame < 4; ++frame) {
+    m_sequence.m_time = 1.0f;
+    cam->Update();
+    EXPECT_FLOAT_EQ(m_sequence.m_time, frame == 0 ? 2.0f : 1.0f) << "bumper held: one jump, frame " << frame;
   }
 }
 

@@ -200,10 +200,19 @@ TEST(GltfModel, SkinsNameThemselvesAndGiveJointMatricesWithInverseBinds) {
 
 TEST(GltfModel, ModelWithoutAnimationKeepsItsImportedPose) {
   rvGltfModel model;
-  ASSERT_TRUE(LoadBytes(model, Glb(kOneTriangle, {kTrianglePositions, kTriangleIndices})));
+  // A node moved and turned from the origin: sampling at any time keeps
+  // that pose rather than putting the mesh back at the identity.
+  const char* const kPlacedTriangle =
+      "\"scene\":0,\"scenes\":[{\"nodes\":[0]}],"
+      "\"nodes\":[{\"mesh\":0,\"translation\":[1,2,3],\"rotation\":[0,0.70710678,0,0.70710678]}],"
+      "\"meshes\":[{\"primitives\":[{\"attributes\":{\"POSITION\":0},\"indices\":1}]}]";
+  ASSERT_TRUE(LoadBytes(model, Glb(kPlacedTriangle, {kTrianglePositions, kTriangleIndices})));
   EXPECT_TRUE(model.m_animations.empty());
+  const glm::mat4 pose = glm::translate(glm::mat4(1.0f), glm::vec3(1, 2, 3)) *
+                         glm::mat4_cast(glm::angleAxis(3.1415927f / 2.0f, glm::vec3(0, 1, 0)));
+  ExpectMat(model.m_meshes[0]->model, pose, "imported");
   EXPECT_TRUE(model.SampleAnimation(3.0f));
-  ExpectMat(model.m_meshes[0]->model, glm::mat4(1.0f), "model");
+  ExpectMat(model.m_meshes[0]->model, pose, "sampled");
 }
 
 // Sparse accessor: vertex 1 replaced by (5, 5, 5), through a view whose
@@ -506,7 +515,13 @@ TEST_F(GltfEffect, MissingFileDrawsNothing) {
   EXPECT_TRUE(static_cast<fxGLTFLoader*>(fx)->m_model.m_nodes.empty());
   EXPECT_TRUE(log.Contains("[rvGltfModel] file not found: meshes/none.glb"));
   glBindFramebuffer(GL_READ_FRAMEBUFFER, g_defaultRenderTarget.m_colorFramebuffer->GL()->m_framebuffer);
-  for (uint8_t v : ReadPixels(0, 0, 64, 64)) EXPECT_TRUE(v == 0 || v == 255);
+  // Every pixel keeps the clear colour: opaque black.
+  const std::vector<uint8_t> pixels = ReadPixels(0, 0, 64, 64);
+  ASSERT_EQ(pixels.size(), 64u * 64u * 4u);
+  for (size_t i = 0; i < pixels.size(); i += 4) {
+    ASSERT_EQ(pixels[i] | pixels[i + 1] | pixels[i + 2], 0) << "pixel " << i / 4;
+    ASSERT_EQ(pixels[i + 3], 255) << "pixel " << i / 4;
+  }
 }
 
 }  // namespace

@@ -155,6 +155,8 @@ TEST_F(SvgEffect, LodSimplifiesAgainOnlyWhenTheEpsilonChanges) {
   fxSVG* fx = Add(R"({"SVG":"svg/shapes.svg","LOD Epsilon":0.2})");
   ShapeNode& node = fx->m_layers[0].m_node;
   EXPECT_FLOAT_EQ(node.m_simplifyEpsilon, 0.2f);
+  ASSERT_GE(node.m_children.size(), 2u);
+  ASSERT_FALSE(node.m_children[1]->m_polylines.empty());
   Polyline& curve = *node.m_children[1]->m_polylines[0];
   ASSERT_FALSE(curve.m_simplified.empty());
   // A marker the next simplification would overwrite.

@@ -208,12 +208,22 @@ TEST_F(TextStashEffect, AGlowCaptureOverTheWindowsFramebufferIsClosedToo) {
 }
 
 TEST_F(TextStashEffect, AMissingFontOrNoContextDrawsNothing) {
-  const char* cases[] = {R"({"Text":"HH","Font":"font/missing.ttf"})", R"({"Text":"HH","Dpi":0})",
-                         R"({"Text":"HH","Dpi":-5,"Glow":0.5})"};
-  for (const char* props : cases) {
-    fxTextStash* fx = static_cast<fxTextStash*>(AddRunning("fxTextStash", props));
+  // Every case but the first has the real font of the pack: only the Dpi or
+  // the font name keeps the text away. The first shows the text would draw.
+  struct Case {
+    const char* properties;
+    bool draws;
+  };
+  const Case cases[] = {{R"({"Text":"HH","Size":0.2})", true},
+                        {R"({"Text":"HH","Size":0.2,"Font":"font/missing.ttf"})", false},
+                        {R"({"Text":"HH","Size":0.2,"Dpi":0})", false},
+                        {R"({"Text":"HH","Size":0.2,"Dpi":-5,"Glow":0.5})", false}};
+  for (const Case& c : cases) {
+    fxTextStash* fx = Add(c.properties);
     ASSERT_NE(fx, nullptr);
-    EXPECT_EQ(DrawAndRead(fx).count, 0) << props;
+    EXPECT_EQ(fx->m_renderer.Context() != nullptr, c.draws || fx->m_dpi > 0) << c.properties;
+    EXPECT_EQ(DrawAndRead(fx).count > 20, c.draws) << c.properties;
+    EXPECT_EQ(fx->m_renderer.Context() != nullptr, c.draws || fx->m_dpi > 0) << "no atlas made by the draw";
   }
 }
 

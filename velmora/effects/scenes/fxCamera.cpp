@@ -112,8 +112,8 @@ fxCamera::fxCamera(ClassDesc* desc)
       m_controlMode(ControlNone),
       m_padClock(0.0),
       m_scrubCarry(0.0f),
-      m_bumperHeld(false),
-      m_startHeld(false),
+      m_bumperHeld{},
+      m_startHeld{},
       m_flipZ(false) {}
 
 fxCamera::~fxCamera() = default;
@@ -182,7 +182,7 @@ void fxCamera::UpdatePads(glm::quat& q, Axes& axes) {
   // Each connected pad acts on its own, so two pads add their inputs.
   for (int id = 0; id < platform::PadSource::kMaxPads; ++id) {
     platform::PadState pad;
-    if (source.Read(id, pad)) ApplyPad(pad, dt, q, axes);
+    if (source.Read(id, pad)) ApplyPad(id, pad, dt, q, axes);
   }
 }
 
@@ -195,7 +195,7 @@ void fxCamera::TogglePlaying(bool playing) {
   for (size_t i = 0; i < m_owner->m_items.size(); ++i) m_owner->m_items[i]->SetState(state);
 }
 
-void fxCamera::ApplyPad(const platform::PadState& pad, float dt, glm::quat& q, Axes& axes) {
+void fxCamera::ApplyPad(int id, const platform::PadState& pad, float dt, glm::quat& q, Axes& axes) {
   using namespace platform;
   const bool paused = !m_owner->m_playing;
   const float move = (m_speedPos * 9.0f + 1.0f) * dt;
@@ -217,11 +217,11 @@ void fxCamera::ApplyPad(const platform::PadState& pad, float dt, glm::quat& q, A
   }
 
   const bool start = pad.Down(PadStart);
-  if (start && !m_startHeld) TogglePlaying(paused);
-  m_startHeld = start;
+  if (start && !m_startHeld[id]) TogglePlaying(paused);
+  m_startHeld[id] = start;
   if (!paused) return;
 
-  JumpToKey(pad.Down(PadLeftBumper), pad.Down(PadRightBumper));
+  JumpToKey(pad.Down(PadLeftBumper), pad.Down(PadRightBumper), id);
   if (pad.Down(PadRightThumb)) {
     for (const char* c : kPadComponents) RecordKey(c, -1.0f);
   } else if (pad.Down(PadLeftThumb)) {
@@ -236,11 +236,15 @@ void fxCamera::ApplyPad(const platform::PadState& pad, float dt, glm::quat& q, A
   const float pitch = Stick(pad, PadRightY) * turn;
 
   if (pad.Down(PadY)) {
-    // Re-level: keep the heading, put the up axis back on the world's. The
-    // axes are made unit length so the quaternion is a rotation; a camera
-    // looking straight along its old x axis has no heading and stays as it is.
+    // Re-level: put the up axis back on the world's and keep the heading
+    // the camera looks along, its z axis laid flat, whatever its roll (the
+    // heading of X x up vanishes at a quarter roll and turns round past it).
+    // Looking straight up or down, z has no heading: X x up gives it, as it
+    // does for a camera without roll. The axes are made unit length so the
+    // quaternion is a rotation.
     const glm::vec3 level(0.0f, 1.0f, 0.0f);
-    const glm::vec3 z = glm::cross(axes.x, level);
+    glm::vec3 z(axes.z.x, 0.0f, axes.z.z);
+    if (glm::length(z) < 1e-4f) z = glm::cross(axes.x, level);
     if (glm::length(z) > 0.0f) {
       axes.y = level;
       axes.z = glm::normalize(z);
@@ -346,13 +350,14 @@ void fxCamera::ShiftKeys(float offset, const char* name, bool withEarlier, bool 
   }
 }
 
-void fxCamera::JumpToKey(bool previous, bool next) {
-  if (m_bumperHeld) {
-    m_bumperHeld = previous || next;
+void fxCamera::JumpToKey(bool previous, bool next, int pad) {
+  bool& held = m_bumperHeld[pad];
+  if (held) {
+    held = previous || next;
     return;
   }
   if (previous == next) return;
-  m_bumperHeld = true;
+  held = true;
 
   float best = 0.0f;
   const float t = m_localTime;

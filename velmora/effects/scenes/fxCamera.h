@@ -18,11 +18,9 @@
 
 #include <string>
 
+#include "platform/Gamepad.h"
 #include "sequence/fxBase.h"
 
-namespace platform {
-struct PadState;
-}
 class KeyFrameDriver;
 
 // Writes a camera into the current render target: projection, view,
@@ -58,8 +56,8 @@ class fxCamera : public fxBase {
   void ShiftKeys(float offset, const char* name, bool withEarlier, bool withLater);
   // Moves the owner sequence's clock to the nearest earlier (previous) or
   // later (next) key of any of the camera's key-frame drivers; one jump per
-  // bumper press.
-  void JumpToKey(bool previous, bool next);
+  // bumper press of each pad.
+  void JumpToKey(bool previous, bool next, int pad = 0);
 
   glm::mat4 m_projection;
   glm::mat4 m_view;
@@ -75,8 +73,10 @@ class fxCamera : public fxBase {
   int m_controlMode;
   double m_padClock;   // seconds; negative: no previous pad update
   float m_scrubCarry;  // seconds of scrubbing not yet applied as whole frames
-  bool m_bumperHeld;
-  bool m_startHeld;
+  // Per pad, so that a button one pad holds is not seen as pressed again
+  // after another pad's update.
+  bool m_bumperHeld[platform::PadSource::kMaxPads];
+  bool m_startHeld[platform::PadSource::kMaxPads];
   bool m_flipZ;
 
  private:
@@ -86,7 +86,7 @@ class fxCamera : public fxBase {
   };
   bool PadActive() const;
   void UpdatePads(glm::quat& q, Axes& axes);
-  void ApplyPad(const platform::PadState& pad, float dt, glm::quat& q, Axes& axes);
+  void ApplyPad(int id, const platform::PadState& pad, float dt, glm::quat& q, Axes& axes);
   void TogglePlaying(bool playing);
   // The key-frame driver of a component, or null (missing attribute,
   // missing driver, a driver of another kind).

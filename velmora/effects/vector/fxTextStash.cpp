@@ -99,11 +99,16 @@ void fxTextStash::Init() {
   const int height = g_pCurrentRenderTarget ? g_pCurrentRenderTarget->m_height : 0;
   const int side = AtlasSide(height);
   m_renderer.Create(side, side);
+  // No atlas of that side (Dpi 0 or less): the effect draws nothing, rather
+  // than through the renderer's default atlas, which its font and draw
+  // calls would make on first use.
+  if (!m_renderer.Context()) return;
   m_renderer.AddFont(m_font.c_str());
-  if (m_renderer.Context()) m_renderer.SetAlign(Alignment());
+  m_renderer.SetAlign(Alignment());
 }
 
 void fxTextStash::DrawLine() {
+  if (!m_renderer.Context()) return;
   m_renderer.BeginFrame();
   GLint viewport[4] = {0, 0, 0, 0};
   glGetIntegerv(GL_VIEWPORT, viewport);
