@@ -18,8 +18,9 @@ mkdir -p "$out/corpus"
 
 sources=(
   "$root/fuzz/gltf/gltf_load_fuzzer.cpp"
-  "$root/velmora/effects/rvGltfModel.cpp"
+  "$root/velmora/effects/scenes/rvGltfModel.cpp"
   "$root/velmora/core/AppLog.cpp"
+  "$root/velmora/core/JsonDepth.cpp"
   "$root/velmora/platform/DebugOutput.cpp"
   "$root/velmora/platform/Threading.cpp"
 )

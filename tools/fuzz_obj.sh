@@ -18,7 +18,7 @@ mkdir -p "$out/corpus"
 
 sources=(
   "$root/fuzz/obj/obj_load_fuzzer.cpp"
-  "$root/velmora/effects/rvObjModel.cpp"
+  "$root/velmora/effects/scenes/rvObjModel.cpp"
   "$root/velmora/render/VectorGeometry.cpp"
   "$root/velmora/core/AppLog.cpp"
   "$root/velmora/platform/DebugOutput.cpp"

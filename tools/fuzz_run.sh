@@ -19,8 +19,11 @@ out=${FUZZ_OUT:-$root/build-fuzz/$name}
 tree=$root/build-fuzz/tree
 mkdir -p "$out/corpus"
 
+# ccache speeds rebuilds when it is installed; the build does not need it.
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 CC=clang CXX=clang++ cmake -S "$root" -B "$tree" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_FUZZ=ON \
-  -DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache >/dev/null
+  "${launcher[@]}" >/dev/null
 cmake --build "$tree" --target "fuzz_$name" -j"$(nproc)"
 echo "built $tree/fuzz/fuzz_$name"
 [ "$mode" = build ] && exit 0

@@ -77,6 +77,12 @@ TEST(LoadList, OverlongLinesAreSkippedAndLogged) {
   EXPECT_EQ(Parse(fits), 5);
 }
 
+TEST(LoadList, BracketsNestedAHundredThousandDeepAreOneOverlongLine) {
+  LogCapture log;
+  EXPECT_EQ(Parse(std::string(100000, '[') + "\na;7;\n"), 7);
+  EXPECT_TRUE(log.Contains("[Loader] load list line 1 longer than 1023 characters skipped\n")) << log.Text();
+}
+
 TEST(LoadList, FractionStaysWithinTheBar) {
   struct Case {
     int expected;

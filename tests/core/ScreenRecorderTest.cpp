@@ -148,14 +148,21 @@ TEST(ScreenRecorder, MalformedFilesKeepTheDefaultsAndSayWhy) {
   }
 }
 
-TEST(ScreenRecorder, DeeplyNestedFileIsRejectedWithoutThrowing) {
-  TempDir dir;
-  WriteConfig(dir, std::string(5000, '[') + std::string(5000, ']'));
-  EnterDir(dir);
-  LogCapture log;
-  ScreenRecorder recorder;
-  EXPECT_EQ(Settings::Of(recorder), kDefaults);
-  EXPECT_TRUE(log.Contains("is not valid JSON")) << log.Text();
+TEST(ScreenRecorder, DeeplyNestedFileIsRejectedBeforeItIsParsed) {
+  // 300 levels are within the reader's own limit, but past what the engine
+  // lets any JSON reader recurse through.
+  for (const int depth : {100000, 300}) {
+    TempDir dir;
+    WriteConfig(dir, "{\"ScreenRecorderConfig\":{\"_ve._nFps\":30,\"x\":" + std::string(depth, '[') +
+                         std::string(depth, ']') + "}}");
+    EnterDir(dir);
+    LogCapture log;
+    ScreenRecorder recorder;
+    EXPECT_EQ(Settings::Of(recorder), kDefaults) << depth;
+    EXPECT_TRUE(log.Contains("ScreenRecorderConfig.json is not valid JSON, settings keep their defaults: nested deeper "
+                             "than 256 levels"))
+        << log.Text();
+  }
 }
 
 TEST(ScreenRecorder, ValuesOfTheWrongTypeKeepTheirDefaultsAndTheRestLoads) {

@@ -215,6 +215,15 @@ TEST_F(SequenceFile, BrokenFilesNeverCrashThePlayer) {
            [{"_eType": 1, "_attribName": "FadeIn", "_aKeys": "none", "_fMin": "low", "_eInterpolation": []},
             {"_eType": [1], "_attribName": "FadeIn"}, {"_eType": 2.5, "_attribName": {}}]}}]})", 1, false},
       {"nesting past the reader's limit", std::string(100000, '['), 0, true},
+      // Nested past the limit any recursive reader can take on a thread's
+      // stack, though within JsonCpp's own: refused before the parse.
+      {"nesting past the limit in a value",
+       R"({"Items": [{"Class": "fxProbe", "Properties": {"Name": )" + std::string(300, '[') + std::string(300, ']') +
+           "}}]}",
+       0, true},
+      {"nesting within the limit", R"({"Items": [{"Class": "fxProbe", "Properties": {"Name": )" +
+                                       std::string(200, '[') + std::string(200, ']') + "}}]}",
+       1, false},
   };
   // One pack for all: the data pack is mounted once per process.
   PackFiles files;

@@ -228,6 +228,20 @@ TEST(ShapeSet, ClassesGetTheirStrokeColourButKeepTheirPaintType) {
   EXPECT_EQ(shapes[9]->stroke.color, 0xFF0000FFu);  // an exact match only
 }
 
+TEST(ShapeSet, AClassedShapeKeepsItsGradientStroke) {
+  // The colour would overwrite the gradient's pointer, which the image
+  // then frees.
+  auto set = SetFromText(Doc("<defs><linearGradient id=\"g\"><stop offset=\"0\" stop-color=\"#f00\"/>"
+                             "<stop offset=\"1\" stop-color=\"#00f\"/></linearGradient></defs>"
+                             "<rect class=\"cls-1\" stroke=\"url(#g)\" width=\"5\" height=\"5\"/>"));
+  const auto shapes = Shapes(*set->m_image);
+  ASSERT_EQ(shapes.size(), 1u);
+  ASSERT_EQ(shapes[0]->stroke.type, kSvgPaintLinearGradient);
+  ASSERT_NE(shapes[0]->stroke.gradient, nullptr);
+  EXPECT_EQ(shapes[0]->stroke.gradient->nstops, 2);
+  set->Clear();  // frees the gradient it still holds
+}
+
 TEST(ShapeSet, CachedFillsCoverTheOutlineMinusTheHoleWithIndicesInRange) {
   // Two rings in one path element: outline 0..40, hole 10..20.
   const std::string rings = "d=\"M 0 0 H 40 V 40 H 0 Z M 10 10 H 20 V 20 H 10 Z\"";

@@ -2,8 +2,11 @@
 #include "core/ScreenRecorder.h"
 
 #include <fstream>
+#include <iterator>
+#include <sstream>
 
 #include "core/AppLog.h"
+#include "core/JsonDepth.h"
 
 int g_nListbox_SrcItem_current = 0;
 int g_nListbox_DestItem_current = 3;
@@ -48,17 +51,24 @@ void LoadScreenRecorderConfig() {
   std::ifstream file(fileName, std::ios::binary);
   if (!file.is_open()) return;
 
+  const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
   Json::CharReaderBuilder builder;
   builder["collectComments"] = false;
   Json::Value root;
   std::string errors;
   bool parsed = false;
-  // The reader throws on input nested past its stack limit; a bad file must
-  // never end the player.
-  try {
-    parsed = Json::parseFromStream(builder, file, &root, &errors);
-  } catch (const Json::Exception& e) {
-    errors = e.what();
+  // Nesting past the limit would run the reader's recursion out of stack,
+  // and the reader throws past its own limit; a bad file must never end the
+  // player.
+  if (!JsonNestingWithin(text.data(), text.size())) {
+    errors = "nested deeper than " + std::to_string(kJsonNestingLimit) + " levels";
+  } else {
+    std::istringstream stream(text);
+    try {
+      parsed = Json::parseFromStream(builder, stream, &root, &errors);
+    } catch (const Json::Exception& e) {
+      errors = e.what();
+    }
   }
   // A partly parsed root can hold cut values (a truncated 30 reads as 3), so
   // a file that fails to parse is not used at all.

@@ -179,9 +179,17 @@ void Polyline::Simplify(float epsilon) {
   std::vector<char> keep(n, 1);
   std::vector<std::pair<size_t, size_t>> stack;
   stack.emplace_back(0, n - 1);
+  // Each range costs a scan of its points: about n log n in all, but n^2
+  // when every split peels off one point. Past the budget the ranges still
+  // waiting keep all their points, so the cost stays bounded and the result
+  // only keeps more points than needed.
+  const size_t budget = kSimplifyBaseWork + kSimplifyWorkPerPoint * n;
+  size_t work = 0;
   while (!stack.empty()) {
     const auto [first, last] = stack.back();
     stack.pop_back();
+    if (work > budget) continue;
+    work += last - first;
     // Farthest point from the chord; ties keep the earliest.
     bool found = false;
     float best = 0.0f;

@@ -42,6 +42,11 @@ class Polyline {
   // thickness, flags 0); the first point when x lies outside the polyline.
   VectorVertex PointAtLength(const rvTransform* transform, float x) const;
 
+  // Ramer-Douglas-Peucker into m_simplified. Its point scans are bounded by
+  // kSimplifyBaseWork + kSimplifyWorkPerPoint x n; ranges left past that
+  // keep all their points.
+  static constexpr size_t kSimplifyBaseWork = size_t(1) << 22;
+  static constexpr size_t kSimplifyWorkPerPoint = 64;
   void Simplify(float epsilon);
 
   const float* m_pColorSource = nullptr;      // r, g, b owned elsewhere

@@ -5,11 +5,13 @@
 #include <algorithm>
 #include <cmath>
 #include <sstream>
+#include <utility>
 
 #include "Loader/DataPack.h"
 #include "core/AppLog.h"
-#include "sequence/fxBase.h"
+#include "core/JsonDepth.h"
 #include "sequence/ClassRegistry.h"
+#include "sequence/fxBase.h"
 
 std::string g_sequencePath;
 
@@ -45,21 +47,23 @@ rvSequence::~rvSequence() { Clear(); }
 // ---------------------------------------------------------------------------
 // Loading
 
-bool rvSequence::LoadSequence(const std::string& path, bool init) {
-  std::vector<uint8_t> bytes;
-  DataPack::Get().LoadFileToVector(path, bytes);
-  if (bytes.empty()) return false;
+namespace {
 
-  bytes.erase(std::remove(bytes.begin(), bytes.end(), static_cast<uint8_t>('\r')), bytes.end());
-
+// The root of a sequence file. A syntax error still leaves what was parsed
+// before it in the root, and that part is played; a document nested past
+// the limit (which would run the parser's recursion out of stack) leaves
+// nothing, like the parser's own depth error.
+Json::Value ParseSequenceJson(const std::vector<uint8_t>& bytes, const std::string& path) {
+  Json::Value root;
+  if (!JsonNestingWithin(reinterpret_cast<const char*>(bytes.data()), bytes.size())) {
+    AppLog::Get().AddLog("[Sequence] %s: JSON error, nested deeper than %d levels: nothing loaded\n", path.c_str(),
+                         kJsonNestingLimit);
+    return root;
+  }
   Json::CharReaderBuilder builder;
   builder["collectComments"] = false;
-  Json::Value root;
   std::string errors;
   std::istringstream stream(std::string(bytes.begin(), bytes.end()));
-  // A syntax error still leaves what was parsed before it in the root, and
-  // that part is played; the reader throws only when nesting runs past its
-  // depth limit, which leaves nothing usable.
   bool parsed = false;
   try {
     parsed = Json::parseFromStream(builder, stream, &root, &errors);
@@ -70,10 +74,24 @@ bool rvSequence::LoadSequence(const std::string& path, bool init) {
   if (!parsed) {
     AppLog::Get().AddLog("[Sequence] %s: JSON error, loading what was read: %s\n", path.c_str(), OneLine(errors).c_str());
   }
+  return root;
+}
 
+}  // namespace
+
+bool rvSequence::LoadSequence(const std::string& path, bool init) {
+  std::vector<uint8_t> bytes;
+  DataPack::Get().LoadFileToVector(path, bytes);
+  if (bytes.empty()) return false;
+  LoadSequenceBytes(std::move(bytes), path, init);
+  return true;
+}
+
+void rvSequence::LoadSequenceBytes(std::vector<uint8_t> bytes, const std::string& path, bool init) {
+  bytes.erase(std::remove(bytes.begin(), bytes.end(), static_cast<uint8_t>('\r')), bytes.end());
+  const Json::Value root = ParseSequenceJson(bytes, path);
   m_path = path;
   LoadItems(root, init);
-  return true;
 }
 
 void rvSequence::LoadItems(const Json::Value& root, bool init) {

@@ -12,6 +12,7 @@
 #pragma once
 #include <json/json.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,9 @@ class rvSequence : public ImSequencer::SequenceInterface {
   // Loading. LoadSequence answers true when a non-empty file was read; a
   // missing or empty file leaves the sequence as it was.
   bool LoadSequence(const std::string& path, bool init);
+  // The file's bytes as LoadSequence takes them once read (`path` names the
+  // file in log lines and becomes the sequence's path).
+  void LoadSequenceBytes(std::vector<uint8_t> bytes, const std::string& path, bool init);
   void LoadItems(const Json::Value& root, bool init);
 
   // Items.

@@ -162,7 +162,10 @@ void nanoSVGBase::BuildObjects() {
     for (int i = 0; i < kSvgClassColorCount; ++i) {
       char className[8];
       std::snprintf(className, sizeof className, "cls-%d", i + 1);
-      if (std::strcmp(shape->className, className) == 0) shape->stroke.color = kSvgClassColors[i];
+      // A gradient stroke keeps its gradient: the colour shares the paint's
+      // storage with the gradient's pointer, which it would overwrite.
+      const bool gradient = shape->stroke.type == kSvgPaintLinearGradient || shape->stroke.type == kSvgPaintRadialGradient;
+      if (!gradient && std::strcmp(shape->className, className) == 0) shape->stroke.color = kSvgClassColors[i];
     }
     // ENG shapes of one object number join whatever their shape number.
     const bool joins = current && (std::strcmp(shape->id, current->name) == 0 ||

@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "effects/EffectBlend.h"
 #include "effects/images/fxAmbientParticles.h"
@@ -227,4 +228,34 @@ TEST_F(AmbientParticles, InitReanchorsAtTheCameraAndKeepsTheOffset) {
   fx->SetState(StateRunning);
   fx->ExternalUpdate();
   EXPECT_EQ(fx->m_motion.offset, glm::vec3(7.0f));
+}
+
+TEST_F(AmbientParticles, ValuesPastTheirRangesReachTheShaderClampedOrDrawNothing) {
+  // Density 1e9 would run a billion layers per pixel: it draws as 20.
+  const auto frame = [this](const std::string& properties) {
+    Clear(0.0f, 0.0f, 0.0f, 0.0f);
+    Run(properties);
+    std::vector<Rgba8> pixels;
+    for (int y = 0; y < kSize; y += 3)
+      for (int x = 0; x < kSize; x += 3) pixels.push_back(At(x, y));
+    return pixels;
+  };
+  const std::vector<Rgba8> twenty = frame(R"({"Density":20,"BlendMode":0})");
+  const std::vector<Rgba8> billion = frame(R"({"Density":1000000000,"BlendMode":0})");
+  ASSERT_EQ(twenty.size(), billion.size());
+  int lit = 0;
+  for (size_t i = 0; i < twenty.size(); ++i) {
+    EXPECT_TRUE(PixelNear(billion[i], twenty[i])) << i;
+    lit += twenty[i][0] > 0 ? 1 : 0;
+  }
+  EXPECT_GT(lit, 0) << "the field shows particles";
+  // No particle, or a particle of no size, covers nothing: not the whole
+  // target (equal smoothstep edges), not NaN.
+  for (const char* properties :
+       {R"({"Size":0,"BlendMode":0})", R"({"Size":-0.3,"BlendMode":0})", R"({"Scale":0,"BlendMode":0})",
+        R"({"Scale":-1,"BlendMode":0})", R"({"Density":-5,"BlendMode":0})", R"({"Size":0,"Shape":2,"BlendMode":0})"}) {
+    Clear(0.0f, 0.0f, 1.0f, 1.0f);
+    Run(properties);
+    EXPECT_EQ(Count([](const Rgba8& p) { return !PixelNear(p, Rgba8{0, 0, 0, 0}); }), 0) << properties;
+  }
 }

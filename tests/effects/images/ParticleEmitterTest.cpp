@@ -364,6 +364,33 @@ TEST_F(Emitter, BadCountsAndNaNPositionsDrawNothingBroken) {
   }
 }
 
+TEST_F(Emitter, EndlessAndNaNStepsLeaveTheCarryFiniteAndEmissionGoing) {
+  // An endless step from a huge TimeScale, a NaN one, then ordinary frames.
+  fxParticleEmitter* fx = Started(R"({"Emission":1000000000,"Particle Max":100,"LifeTime.x":5,"LifeTime.y":5})");
+  for (const float dt : {INFINITY, 1e36f, NAN, kFrame}) {
+    Step(fx, dt);
+    EXPECT_TRUE(std::isfinite(fx->m_emissionCarry)) << dt;
+    EXPECT_LE(fx->m_particles.size(), 100u) << dt;
+    for (const Particle& p : fx->m_particles) EXPECT_TRUE(std::isfinite(p.age)) << dt;
+  }
+  fx->m_particles.clear();
+  Step(fx);
+  EXPECT_EQ(fx->m_particles.size(), 100u) << "emission goes on after the endless step";
+}
+
+TEST_F(Emitter, NegativeCountsRatesAndSizesDrawNothing) {
+  for (const char* properties :
+       {R"({"Particle Max":-1,"InitialCount":50,"Emission":250})", R"({"InitialCount":-50,"Emission":-250})",
+        R"({"Particle Max":-2147483648,"InitialCount":-2147483648,"Emission":-2147483648})"}) {
+    fxParticleEmitter* fx = Started(properties);
+    for (int frame = 0; frame < 10; ++frame) Step(fx);
+    EXPECT_TRUE(fx->m_particles.empty()) << properties;
+    VectorGeometry geometry;
+    fx->DrawStreaks(geometry);
+    EXPECT_EQ(geometry.m_lines.count, 0) << properties;
+  }
+}
+
 TEST_F(Emitter, LegacyNamesBecomeTheRangePairs) {
   struct Case {
     const char* old;

@@ -310,3 +310,25 @@ TEST_F(ColorGrading, TargetWithoutColourIsSkippedAndReportedOnce) {
   EXPECT_EQ(CountLines(log.Text(), "[fxPostColorGradingAA] target Bare has no colour to copy: pass skipped\n"), 1u)
       << log.Text();
 }
+
+TEST_F(ColorGrading, ReduceExponentsPastTheirRangesReachTheShaderClamped) {
+  struct Case {
+    const char* properties;
+    float mul, min;  // what the pass uploads
+  };
+  const Case cases[] = {
+      {R"({"Antialiasing/Mult Reduce":-2147483648,"Antialiasing/Min Reduce":2147483647})", 1.0f, 1.0f / 512.0f},
+      {R"({"Antialiasing/Mult Reduce":2147483647,"Antialiasing/Min Reduce":-2147483648})", 1.0f / 256.0f, 1.0f},
+      {R"({"Antialiasing/Mult Reduce":3,"Antialiasing/Min Reduce":7})", 1.0f / 8.0f, 1.0f / 128.0f},
+  };
+  for (const Case& c : cases) {
+    FillFlat(150, 150, 150, 255);
+    fxPostColorGradingAA* fx = MakeGrading(std::string(R"({"Apply Anti-aliasing":true,)") + (c.properties + 1));
+    Run(fx);
+    EXPECT_EQ(fx->m_pass.m_fxaaMulReduce.m_value, c.mul) << c.properties;
+    EXPECT_EQ(fx->m_pass.m_fxaaMinReduce.m_value, c.min) << c.properties;
+    // A flat picture: FXAA keeps it, the gamma applies.
+    const uint8_t want = static_cast<uint8_t>(std::lround(std::pow(150.0 / 255.0, 0.416666) * 255.0));
+    EXPECT_TRUE(PixelNear(TargetPixel(20, 20), {want, want, want, 255}, 1)) << c.properties;
+  }
+}

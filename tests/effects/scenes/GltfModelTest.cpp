@@ -19,6 +19,8 @@
 #include "render/Framebuffer.h"
 #include "render/RenderTarget.h"
 #include "support/DefaultTargetFixture.h"
+#include "support/GlbBuilder.h"
+#include "support/HostileInputs.h"
 #include "support/LogCapture.h"
 #include "support/TestPack.h"
 
@@ -28,56 +30,7 @@ namespace {
 // GLB documents built in memory
 // ---------------------------------------------------------------------------
 
-template <class T>
-std::string Bytes(std::initializer_list<T> values) {
-  std::string out(values.size() * sizeof(T), '\0');
-  std::memcpy(&out[0], values.begin(), out.size());
-  return out;
-}
-
-// One accessor over its own buffer view.
-struct Data {
-  std::string bytes;
-  int componentType;  // 5123 unsigned short, 5126 float, ...
-  const char* type;   // "SCALAR", "VEC3", ...
-  int count;
-  std::string extra;  // more accessor members, e.g. "\"min\":[0,0,0],\"max\":[1,1,1]"
-};
-
-std::string Pad(std::string s, char with) {
-  while (s.size() % 4) s += with;
-  return s;
-}
-
-// The buffers, views and accessors of `data` (accessor i = data[i]) added to
-// the document members in `body`, as GLB bytes.
-std::string Glb(const std::string& body, const std::vector<Data>& data) {
-  std::string bin, views, accessors;
-  for (size_t i = 0; i < data.size(); ++i) {
-    const size_t offset = bin.size();
-    bin += data[i].bytes;
-    while (bin.size() % 4) bin += '\0';
-    const std::string sep = i ? "," : "";
-    views += sep + "{\"buffer\":0,\"byteOffset\":" + std::to_string(offset) + ",\"byteLength\":" +
-             std::to_string(data[i].bytes.size()) + "}";
-    accessors += sep + "{\"bufferView\":" + std::to_string(i) + ",\"componentType\":" +
-                 std::to_string(data[i].componentType) + ",\"type\":\"" + data[i].type + "\",\"count\":" +
-                 std::to_string(data[i].count) + (data[i].extra.empty() ? "" : "," + data[i].extra) + "}";
-  }
-  std::string json = "{\"asset\":{\"version\":\"2.0\"},\"buffers\":[{\"byteLength\":" + std::to_string(bin.size()) +
-                     "}],\"bufferViews\":[" + views + "],\"accessors\":[" + accessors + "]," + body + "}";
-  json = Pad(json, ' ');
-  std::string out = "glTF";
-  auto u32 = [&](uint32_t v) { out.append(reinterpret_cast<const char*>(&v), 4); };
-  u32(2);
-  u32(static_cast<uint32_t>(12 + 8 + json.size() + 8 + bin.size()));
-  u32(static_cast<uint32_t>(json.size()));
-  u32(0x4E4F534A);
-  out += json;
-  u32(static_cast<uint32_t>(bin.size()));
-  u32(0x004E4942);
-  return out + bin;
-}
+using Data = GlbData;
 
 std::vector<unsigned char> Unsigned(const std::string& s) { return std::vector<unsigned char>(s.begin(), s.end()); }
 
@@ -262,6 +215,106 @@ TEST(GltfModel, ModelWithoutAnimationKeepsItsImportedPose) {
   ExpectMat(model.m_meshes[0]->model, pose, "sampled");
 }
 
+// Sparse accessor: vertex 1 replaced by (5, 5, 5), through a view whose
+// values follow the indices.
+std::string SparseTriangle() {
+  return Glb(kOneTriangle, {{Bytes<float>({0, 0, 0, 1, 0, 0, 0, 1, 0}), 5126, "VEC3", 3,
+                             "\"sparse\":{\"count\":1,\"indices\":{\"bufferView\":2,\"componentType\":5123},"
+                             "\"values\":{\"bufferView\":3}}"},
+                            kTriangleIndices,
+                            {Bytes<uint16_t>({1, 0}), 5123, "SCALAR", 1, ""},
+                            {Bytes<float>({5, 5, 5}), 5126, "VEC3", 1, ""}});
+}
+
+TEST(GltfModel, SparseAccessorsPutTheirValuesInPlace) {
+  rvGltfModel model;
+  model.m_positionLocation = 0;
+  ASSERT_TRUE(LoadBytes(model, SparseTriangle()));
+  ASSERT_EQ(model.m_meshes.size(), 1u);
+  ASSERT_EQ(model.m_meshes[0]->primitives.size(), 1u);
+  const rvGltfAttributeData& position = model.m_meshes[0]->primitives[0]->position;
+  ASSERT_EQ(position.bytes.size(), 36u);
+  std::vector<float> xyz(9);
+  std::memcpy(xyz.data(), position.bytes.data(), 36);
+  EXPECT_EQ(xyz, (std::vector<float>{0, 0, 0, 5, 5, 5, 0, 1, 0}));
+  EXPECT_EQ(position.stride, 12);
+}
+
+TEST(GltfModel, OnlyAttributesThatAreUploadedCanCostAPrimitive) {
+  // Texture coordinates of three floats: a type the upload does not take.
+  const std::string glb =
+      Glb("\"scenes\":[{\"nodes\":[0]}],\"nodes\":[{\"mesh\":0}],\"meshes\":[{\"primitives\":[{\"attributes\":"
+          "{\"POSITION\":0,\"TEXCOORD_0\":0},\"indices\":1}]}]",
+          {kTrianglePositions, kTriangleIndices});
+  for (const int texcoordLocation : {-1, 2}) {
+    LogCapture log;
+    rvGltfModel model;
+    model.m_positionLocation = 0;
+    model.m_texcoordLocation = texcoordLocation;
+    ASSERT_TRUE(LoadBytes(model, glb));
+    const size_t kept = texcoordLocation < 0 ? 1u : 0u;
+    EXPECT_EQ(model.m_meshes[0]->primitives.size(), kept) << texcoordLocation;
+    EXPECT_EQ(LogLines(log, "skipped: vertex attribute of an unsupported type"), 1 - static_cast<int>(kept));
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Hostile documents: bounded imports
+// ---------------------------------------------------------------------------
+
+TEST(GltfModel, AMeshUsedByManyNodesIsImportedOnceAndShared) {
+  rvGltfModel model;
+  model.m_positionLocation = 0;
+  ASSERT_TRUE(LoadBytes(model, hostile::GlbSharedMesh(200, 300)));
+  ASSERT_EQ(model.m_nodes.size(), 300u);
+  ASSERT_EQ(model.m_meshes.size(), 1u) << "one import, not one per node";
+  EXPECT_EQ(model.m_meshes[0]->primitives.size(), 200u);
+  size_t bytes = 0;
+  for (const rvGltfPrimitive* p : model.m_meshes[0]->primitives) bytes += p->position.bytes.size() + p->indices.size();
+  EXPECT_EQ(bytes, 200u * (36u + 6u));
+  for (const rvGltfNode* node : model.m_nodes) EXPECT_EQ(node->mesh, model.m_meshes[0]);
+}
+
+TEST(GltfModel, DeepSkinnedChainsGetEveryGlobalAndJointMatrix) {
+  rvGltfModel model;
+  ASSERT_TRUE(LoadBytes(model, hostile::GlbSkinnedChains(4, 255)));
+  ASSERT_EQ(model.m_nodes.size(), 4u * 255u);
+  ASSERT_EQ(model.m_meshes.size(), 1u);
+  ASSERT_EQ(model.m_skins.size(), 4u);
+  for (int chain = 0; chain < 4; ++chain) {
+    for (const int depth : {0, 127, 254}) {
+      const rvGltfNode* node = model.FindImportedNode(chain * 255 + depth);
+      ASSERT_NE(node, nullptr);
+      // Each level moves one unit up.
+      ExpectMat(node->global, glm::translate(glm::mat4(1.0f), glm::vec3(0, depth + 1, 0)), "global");
+    }
+  }
+  // The shared mesh holds the joints of the last node posed (chain 3's
+  // deepest): joint j at j + 1 units up, seen from 255 units up.
+  const rvGltfMesh& mesh = *model.m_meshes[0];
+  EXPECT_EQ(mesh.jointCount, 128);
+  ExpectMat(mesh.jointMatrices[127], glm::translate(glm::mat4(1.0f), glm::vec3(0, 128 - 255, 0)), "joint 127");
+}
+
+TEST(GltfModel, NodesAreFoundByIndexForEveryChannelAndJoint) {
+  const int nodes = 20000;
+  rvGltfModel model;
+  ASSERT_TRUE(LoadBytes(model, hostile::GlbManyAnimatedNodes(nodes)));
+  ASSERT_EQ(model.m_nodes.size(), static_cast<size_t>(nodes));
+  ASSERT_EQ(model.m_animations.size(), 1u);
+  EXPECT_EQ(model.m_animations[0].channels.size(), static_cast<size_t>(nodes));
+  ASSERT_EQ(model.m_skins.size(), 1u);
+  ASSERT_EQ(model.m_skins[0].joints.size(), 128u);
+  EXPECT_EQ(model.m_skins[0].joints.back(), model.FindImportedNode(nodes - 1));
+  EXPECT_EQ(model.FindImportedNode(nodes), nullptr);
+  EXPECT_EQ(model.FindImportedNode(-1), nullptr);
+  for (const int i : {0, nodes / 2, nodes - 1}) {
+    ASSERT_EQ(model.FindImportedNode(i)->index, i);
+    // Posed at 1.0 s of 0..2 s: half way from 0 to (2, 4, 6).
+    ExpectVec(model.FindImportedNode(i)->translation, {1.0f, 2.0f, 3.0f}, "posed");
+  }
+}
+
 // ---------------------------------------------------------------------------
 // Broken and mistyped documents
 // ---------------------------------------------------------------------------
@@ -306,6 +359,20 @@ TEST(GltfModel, BrokenDocumentsAreRefusedOrSkippedWithOneLogLine) {
        Glb(std::string(kOneTriangle) + ",\"skins\":[{\"joints\":[0],\"inverseBindMatrices\":0}]",
            {kTrianglePositions, kTriangleIndices}),
        true, "skin Skin:0 skipped: accessor of another type than expected", 1},
+      {"nested 30,000 arrays deep", hostile::GltfDeepExtras(30000), false,
+       "[rvGltfModel] cannot load m.glb: JSON nested deeper than 256 levels", 0},
+      {"glTF 1.0", hostile::GltfVersion1(), false, "[rvGltfModel] cannot load m.glb: glTF 1.0 is not supported", 0},
+      {"count 0 at byte offset 2^64 - 1", hostile::GlbFarAccessorOffset(), true,
+       "primitive 0 of mesh 0 skipped: accessor past the end of its buffer view", 0},
+      {"sparse index past the count",
+       Glb(kOneTriangle,
+           {{Bytes<float>({0, 0, 0, 1, 0, 0, 0, 1, 0}), 5126, "VEC3", 3,
+             "\"sparse\":{\"count\":1,\"indices\":{\"bufferView\":2,\"componentType\":5123},"
+             "\"values\":{\"bufferView\":3}}"},
+            kTriangleIndices,
+            {Bytes<uint16_t>({3, 0}), 5123, "SCALAR", 1, ""},
+            {Bytes<float>({5, 5, 5}), 5126, "VEC3", 1, ""}}),
+       true, "primitive 0 of mesh 0 skipped: sparse index past the accessor's count", 0},
       {"sampler of scalars",
        Glb(std::string(kOneTriangle) + ",\"animations\":[{\"samplers\":[{\"input\":1,\"output\":1}],\"channels\":[]}]",
            {kTrianglePositions, {Bytes<float>({0, 1, 2}), 5126, "SCALAR", 3, ""}}),

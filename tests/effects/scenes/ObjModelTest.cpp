@@ -14,6 +14,7 @@
 #include "effects/scenes/rvObjModel.h"
 #include "render/VectorDisplay.h"
 #include "support/DefaultTargetFixture.h"
+#include "support/HostileInputs.h"
 #include "support/LogCapture.h"
 #include "support/TestPack.h"
 
@@ -259,6 +260,41 @@ TEST_F(ObjModel, WrongExtensionMissingFileAndEmptyFileLoadNothing) {
     EXPECT_TRUE(m_model.m_meshes.empty()) << path;
   }
   EXPECT_FALSE(m_model.LoadMaterials("m.txt"));
+}
+
+TEST_F(ObjModel, AMissingOrEmptyFileClearsTheLastLoadAndSaysWhich) {
+  const std::string quad = std::string(kTriangleVertices) + "v 1 1 0\nf 1 2 4 3\n";
+  UsePack({{"q.obj", quad}, {"empty.obj", ""}});
+  const struct {
+    const char* path;
+    const char* log;
+  } cases[] = {{"empty.obj", "[rvObjModel] empty file: empty.obj"}, {"none.obj", "[rvObjModel] file not found: none.obj"}};
+  for (const auto& c : cases) {
+    ASSERT_TRUE(m_model.Load("q.obj", glm::vec3(1.0f), 1.0f));
+    ASSERT_EQ(m_model.m_meshes.size(), 1u);
+    LogCapture log;
+    EXPECT_FALSE(m_model.Load(c.path, glm::vec3(1.0f), 1.0f)) << c.path;
+    EXPECT_TRUE(m_model.m_meshes.empty()) << c.path;
+    EXPECT_TRUE(m_model.m_loadedVertices.empty()) << c.path;
+    EXPECT_TRUE(m_model.m_loadedIndices.empty()) << c.path;
+    EXPECT_TRUE(log.Contains(c.log)) << log.Text();
+  }
+}
+
+TEST_F(ObjModel, ALibraryNamedThousandsOfTimesIsReadOnce) {
+  UsePack({{"m.obj", hostile::ObjRepeatedLibrary(8000, "lib.mtl")}, {"lib.mtl", hostile::MtlLibrary(750)}});
+  ASSERT_TRUE(m_model.Load("m.obj", glm::vec3(1.0f), 1.0f));
+  EXPECT_EQ(m_model.m_materials.size(), 750u) << "one read of the library, not 8000";
+  ASSERT_EQ(m_model.m_meshes.size(), 1u);
+  EXPECT_EQ(m_model.m_meshes[0].material.name, "m1");
+  EXPECT_EQ(m_model.m_meshes[0].material.Kd, glm::vec3(0.5f, 0.25f, 1.0f));
+  // A second load reads nothing again; Clear forgets the library with its
+  // materials.
+  ASSERT_TRUE(m_model.Load("m.obj", glm::vec3(1.0f), 1.0f));
+  EXPECT_EQ(m_model.m_materials.size(), 750u);
+  m_model.Clear();
+  EXPECT_TRUE(m_model.LoadMaterials("lib.mtl"));
+  EXPECT_EQ(m_model.m_materials.size(), 750u);
 }
 
 // ---------------------------------------------------------------------------

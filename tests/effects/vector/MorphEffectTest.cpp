@@ -18,6 +18,8 @@
 #include "render/ShapeNode.h"
 #include "render/VectorDisplay.h"
 #include "support/DefaultTargetFixture.h"
+#include "support/HostileInputs.h"
+#include "support/LogCapture.h"
 #include "support/TestPack.h"
 
 namespace {
@@ -245,7 +247,8 @@ class MorphEffect : public DefaultTargetTest {
     ASSERT_TRUE(BuildPack(m_dir, {{"Data/svg/square.svg", kSquare},
                                   {"Data/svg/bar.svg", kBar},
                                   {"Data/svg/folder.svg", folder},
-                                  {"Data/svg/home.svg", home}}));
+                                  {"Data/svg/home.svg", home},
+                                  {"Data/svg/long.svg", hostile::SvgLongPath(100000)}}));
     EnterDir(m_dir);
   }
   fxMorph* Add(const std::string& properties) {
@@ -304,6 +307,21 @@ TEST_F(MorphEffect, ThicknessZeroLeavesTheDisplaysThickness) {
     Frame(fx, 1.0f);
     EXPECT_FLOAT_EQ(g_pCurrentVectorDisplay->m_settings.currentThickness, thickness > 0 ? thickness : 0.77f);
   }
+}
+
+TEST_F(MorphEffect, SidesPastTheEdgeLimitAreRefusedWithOneLine) {
+  // Pairing is quadratic in the edges: 100,000 would take minutes.
+  LogCapture log;
+  fxMorph* fx = Add(R"({"Source/SVG":"svg/long.svg","Destination/SVG":"svg/bar.svg"})");
+  EXPECT_GE(fx->m_morph.m_source.m_edgeCount, 100000);
+  EXPECT_EQ(fx->m_morph.m_pairCount, 0);
+  EXPECT_TRUE(fx->m_morph.m_pairs.empty());
+  EXPECT_TRUE(log.Contains("[fxMorph] sides of " + std::to_string(fx->m_morph.m_source.m_edgeCount) + " and " +
+                           std::to_string(fx->m_morph.m_destination.m_edgeCount) +
+                           " edges: more than 16384, not morphed"))
+      << log.Text();
+  Frame(fx, 1.0f);
+  EXPECT_TRUE(Lines().empty());
 }
 
 TEST_F(MorphEffect, ASideCapturedFromAnSvgEffectBeforeItElseItsFile) {

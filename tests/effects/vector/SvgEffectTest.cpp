@@ -14,6 +14,7 @@
 #include "render/Framebuffer.h"
 #include "render/VectorDisplay.h"
 #include "support/DefaultTargetFixture.h"
+#include "support/HostileInputs.h"
 #include "support/LogCapture.h"
 #include "support/TestPack.h"
 
@@ -61,7 +62,8 @@ class SvgEffect : public DefaultTargetTest {
                                   {"Data/svg/pivot.svg", kPivotThird},
                                   {"Data/svg/zero.svg", kZeroSize},
                                   {"Data/svg/line.svg", kLine},
-                                  {"Data/svg/folder.svg", icon}}));
+                                  {"Data/svg/folder.svg", icon},
+                                  {"Data/svg/huge.svg", hostile::SvgHugeCubics(20000, 1e6f)}}));
     EnterDir(m_dir);
     g_nVectorHistoryIndex = 0;
   }
@@ -273,4 +275,25 @@ TEST_F(SvgEffect, ARealIconLightsPixelsInItsColourAroundTheCentre) {
   EXPECT_GT(lit, 200);
   EXPECT_EQ(litFar, 0);
   EXPECT_EQ(notRed, 0);
+}
+
+TEST_F(SvgEffect, CurvesPastTheLayersPointBudgetAreDrawnStraight) {
+  // 20,000 cubics a million units wide: 1,024 points each at full depth.
+  LogCapture log;
+  fxSVG* fx = Add(R"({"SVG":"svg/huge.svg","Auto Transform":false})");
+  ASSERT_EQ(fx->m_layers[0].m_node.m_children.size(), 1u);
+  const ShapeNode& shape = *fx->m_layers[0].m_node.m_children[0];
+  ASSERT_EQ(shape.m_polylines.size(), 1u);
+  const Polyline& line = *shape.m_polylines[0];
+  // The budget, the last cubic flattened before it ran out, and one point
+  // per cubic after it.
+  EXPECT_LE(line.m_points.size(), fxSVG::kMaxLayerPoints + 4096u + 20000u);
+  EXPECT_GT(line.m_points.size(), fxSVG::kMaxLayerPoints);
+  // The path ends 20,000 widths along (relative coordinates add up in
+  // floats).
+  EXPECT_NEAR(line.m_points.back().x, 2e10f, 2e10f * 1e-4f);
+  EXPECT_EQ(line.m_points.back().y, 0.0f);
+  EXPECT_GE(line.m_simplified.size(), 2u);
+  EXPECT_LE(line.m_simplified.size(), line.m_points.size());
+  EXPECT_TRUE(log.Contains("fxSVG: svg/huge.svg flattens to more than 262144 points")) << log.Text();
 }

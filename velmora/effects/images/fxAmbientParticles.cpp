@@ -18,6 +18,9 @@
 
 namespace {
 
+constexpr float kQuarterTurn = 1.5707964f;
+constexpr int kMaxDensity = 20;  // layers: each costs every pixel one grid evaluation
+
 // The particle shape is the constant CONST_PARTICLE_SHAPE, put in the
 // header by the program, so the compiler folds the shape choice away.
 const char* const kFieldFragment = R"(SHADER_HEADER
@@ -58,24 +61,32 @@ float hash12(vec2 x) {
 }
 vec2 hash21(float x) { return fract(sin(x * vec2(24.0181, 52.1984)) * 5081.4972); }
 
+// Coverage falling from 1 at `inner` to 0 at `outer`. smoothstep has no
+// value for equal edges; there the edge is hard.
+float fall(float outer, float inner, float d) {
+  return outer == inner ? 1.0 - step(outer, d) : smoothstep(outer, inner, d);
+}
+
 // An outline: the filled shape minus a slightly smaller one.
 float ring(float d, float sz, float b, float inner, float soft) {
-  return smoothstep(sz, sz * b, d) - smoothstep(inner * sz, (inner * sz - soft) * b, d);
+  return fall(sz, sz * b, d) - fall(inner * sz, (inner * sz - soft) * b, d);
 }
 
 float shape(vec2 g) {
   float sz = SIZE;
+  // A particle of no size covers nothing (not the whole cell).
+  if (sz <= 0.0) return 0.0;
   float b = 0.999 - BLUR;
   if (CONST_PARTICLE_SHAPE == 1) return ring(max(abs(g.x), abs(g.y)), sz, b, 0.9, 0.01);
   if (CONST_PARTICLE_SHAPE == 2)
-    return ring(length(g), sz, b, 0.98, 0.02) + smoothstep(0.637 * sz, 0.0, length(g + LIGHT_POSXY * 0.196 * sz));
-  if (CONST_PARTICLE_SHAPE == 3) return smoothstep(sz, sz * b, abs(g.x) + abs(g.y));
+    return ring(length(g), sz, b, 0.98, 0.02) + fall(0.637 * sz, 0.0, length(g + LIGHT_POSXY * 0.196 * sz));
+  if (CONST_PARTICLE_SHAPE == 3) return fall(sz, sz * b, abs(g.x) + abs(g.y));
   if (CONST_PARTICLE_SHAPE == 4) {
     float e = min(min(abs(g.x), abs(g.y)), abs(g.x) + abs(g.y)) < 0.1 * sz ? length(g) : sz;
-    return smoothstep(sz, sz * b, e);
+    return fall(sz, sz * b, e);
   }
   if (CONST_PARTICLE_SHAPE == 5) return ring(length(g), sz, b, 0.98, 0.02);
-  return smoothstep(sz, sz * b, length(g));
+  return fall(sz, sz * b, length(g));
 }
 
 vec4 cell(vec2 q, float s) {
@@ -109,7 +120,8 @@ void main()
   float alpha = 1.0;
   float previousScale = 0.0;
   vec4 colour = vec4(0.0);
-  if (ENABLED != 0) {
+  // A scale of 0 would make every layer's grid infinitely coarse (NaN).
+  if (ENABLED != 0 && SCALE > 0.0) {
     for (int i = 1; i <= n; ++i) {
       float fi = float(i);
       float targetScale = k * ((fi - 1.0) * DEPTH_SCALE + 1.0);
@@ -147,6 +159,24 @@ void Upload(const CachedUniform<glm::vec3>& u) {
 }
 void Upload(const CachedUniform<glm::vec4>& u) {
   if (u.location >= 0) glUniform4f(u.location, u.value.x, u.value.y, u.value.z, u.value.w);
+}
+
+// The attribute's range; NaN goes to its low end.
+float InRange(float v, float lo, float hi) { return v >= lo ? (v <= hi ? v : hi) : lo; }
+int InRange(int v, float lo, float hi) { return static_cast<int>(InRange(static_cast<float>(v), lo, hi)); }
+template <int N>
+glm::vec<N, float> InRange(const glm::vec<N, float>& v, float lo, float hi) {
+  glm::vec<N, float> out;
+  for (int i = 0; i < N; ++i) out[i] = InRange(v[i], lo, hi);
+  return out;
+}
+
+// What the shader receives stays within the attribute's range, whatever a
+// file or a driver wrote: the layer count bounds each pixel's loop, and a
+// negative size or scale would light every pixel.
+template <class T>
+void UploadInRange(const CachedUniform<T>& u, float lo, float hi) {
+  Upload(CachedUniform<T>{u.location, InRange(u.value, lo, hi)});
 }
 
 }  // namespace
@@ -205,25 +235,25 @@ void shAmbientParticles::Bind() {
 void shAmbientParticles::UploadAll() const {
   Upload(m_seed);
   Upload(m_fade);
-  Upload(m_color0);
-  Upload(m_color1);
+  UploadInRange(m_color0, 0.0f, 1.0f);
+  UploadInRange(m_color1, 0.0f, 1.0f);
   Upload(m_globalMotion);
   Upload(m_cameraPosition);
   Upload(m_cameraRotation);
   Upload(m_enabled);
-  Upload(m_blur);
-  Upload(m_noiseMotion);
-  Upload(m_density);
-  Upload(m_scale);
-  Upload(m_depthScale);
-  Upload(m_size);
-  Upload(m_depthAlpha);
-  Upload(m_spotlight);
-  Upload(m_lightPosXY);
+  UploadInRange(m_blur, 0.0f, 1.0f);
+  UploadInRange(m_noiseMotion, 0.0f, 1.0f);
+  UploadInRange(m_density, 0.0f, static_cast<float>(kMaxDensity));
+  UploadInRange(m_scale, 0.0f, 2.0f);
+  UploadInRange(m_depthScale, 0.0f, 1.0f);
+  UploadInRange(m_size, 0.0f, 0.5f);
+  UploadInRange(m_depthAlpha, 0.0f, 1.0f);
+  UploadInRange(m_spotlight, 0.0f, 1.0f);
+  UploadInRange(m_lightPosXY, -10.0f, 10.0f);
   Upload(m_lightRotZ);
-  Upload(m_lightAperture);
-  Upload(m_lightFallback);
-  Upload(m_lightDistance);
+  UploadInRange(m_lightAperture, 0.0f, kQuarterTurn);
+  UploadInRange(m_lightFallback, 0.0f, kQuarterTurn);
+  UploadInRange(m_lightDistance, 0.0f, 10.0f);
   Upload(m_debugGrid);
   Upload(m_debugSpotlight);
 }
@@ -285,7 +315,6 @@ fxBase* fxAmbientParticles::Create(ClassDesc* desc) { return CreateZeroFilled<fx
 ClassDesc* fxAmbientParticles::RegisterAttributes() {
   ClassDesc* desc = GetClassDesc();
   using T = fxAmbientParticles;
-  const float quarterTurn = 1.5707964f;
   desc->AddAttribute(AttrBool, "Enabled", RV_OFFSETOF(T, m_enabled));
   desc->AddAttribute(AttrEnum, "BlendMode", RV_OFFSETOF(T, m_blendMode))->SetEnumNames(kBlendNames, 4);
   desc->AddAttribute(AttrEnum, "Shape", RV_OFFSETOF(T, m_program.m_shape))->SetEnumNames(kShapeNames, 6);
@@ -295,15 +324,15 @@ ClassDesc* fxAmbientParticles::RegisterAttributes() {
   desc->AddAttribute(AttrFloat, "NoiseMotion", AMBIENT_VALUE(m_noiseMotion))->SetRange(0.0f, 1.0f);
   desc->AddAttribute(AttrVec2, "LightPosXY", AMBIENT_VALUE(m_lightPosXY))->SetRange(-10.0f, 10.0f);
   desc->AddAttribute(AttrFloat, "LightRotZ", AMBIENT_VALUE(m_lightRotZ));
-  desc->AddAttribute(AttrFloat, "LightAperture", AMBIENT_VALUE(m_lightAperture))->SetRange(0.0f, quarterTurn);
-  desc->AddAttribute(AttrFloat, "LightFallback", AMBIENT_VALUE(m_lightFallback))->SetRange(0.0f, quarterTurn);
+  desc->AddAttribute(AttrFloat, "LightAperture", AMBIENT_VALUE(m_lightAperture))->SetRange(0.0f, kQuarterTurn);
+  desc->AddAttribute(AttrFloat, "LightFallback", AMBIENT_VALUE(m_lightFallback))->SetRange(0.0f, kQuarterTurn);
   desc->AddAttribute(AttrFloat, "LightDistance", AMBIENT_VALUE(m_lightDistance))->SetRange(0.0f, 10.0f);
   desc->AddAttribute(AttrRGBA, "Color0", AMBIENT_VALUE(m_color0))->SetRange(0.0f, 1.0f);
   desc->AddAttribute(AttrRGBA, "Color1", AMBIENT_VALUE(m_color1))->SetRange(0.0f, 1.0f);
   desc->AddAttribute(AttrFloat, "Scale", AMBIENT_VALUE(m_scale))->SetRange(0.0f, 2.0f);
   desc->AddAttribute(AttrFloat, "Size", AMBIENT_VALUE(m_size))->SetRange(0.0f, 0.5f);
   desc->AddAttribute(AttrFloat, "Blur", AMBIENT_VALUE(m_blur))->SetRange(0.0f, 1.0f);
-  desc->AddAttribute(AttrInt, "Density", AMBIENT_VALUE(m_density))->SetRangeInt(0, 20);
+  desc->AddAttribute(AttrInt, "Density", AMBIENT_VALUE(m_density))->SetRangeInt(0, kMaxDensity);
   desc->AddAttribute(AttrFloat, "zScale", AMBIENT_VALUE(m_depthScale))->SetRange(0.0f, 1.0f);
   desc->AddAttribute(AttrFloat, "zAlpha", AMBIENT_VALUE(m_depthAlpha))->SetRange(0.0f, 1.0f);
   desc->AddAttribute(AttrFloat, "Spotlight", AMBIENT_VALUE(m_spotlight))->SetRange(0.0f, 1.0f);

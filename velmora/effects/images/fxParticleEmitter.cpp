@@ -40,6 +40,9 @@ namespace {
 constexpr float kRadiansPerDegree = 3.14159265f / 180.0f;
 constexpr float kDegreesPerRadian = 57.29578f;
 constexpr float kFrame = 1.0f / 60.0f;
+// Longer than any lifetime the editor offers (5 s): a step cut to it still
+// ends every such particle, as the longer step would.
+constexpr float kMaxStep = 10.0f;
 
 // The attributes the editor buttons key, in the order they are keyed.
 const char* const kEmitterKeys[] = {"Pos.x", "Pos.y", "Pos.z", "Rot.x", "Rot.y", "Restart"};
@@ -198,8 +201,9 @@ bool fxParticleEmitter::RestartKeyFired() const {
 }
 
 void fxParticleEmitter::Update() {
-  // A NaN step counts as none, like a backwards one.
-  const float dt = m_appliedDelta > 0.0f ? m_appliedDelta : 0.0f;
+  // A NaN step counts as none, like a backwards one; an endless one (a
+  // huge TimeScale) as a long one, so the emission carry stays finite.
+  const float dt = m_appliedDelta > 0.0f ? std::min(m_appliedDelta, kMaxStep) : 0.0f;
   const glm::vec3 normal(m_planeRebound);
   m_planeActive = normal != glm::vec3(0.0f);
   if (m_planeActive) {

@@ -7,6 +7,7 @@
 // [SECTION] Table life cycle and per-frame pass
 #include "effects/post/fxPostColorGradingAA.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "core/AppLog.h"
@@ -189,6 +190,18 @@ void shPostColorGradingAA::UploadAll() const {
   }
 }
 
+namespace {
+
+constexpr int kMaxMulReduceExponent = 8;
+constexpr int kMaxMinReduceExponent = 9;
+
+// 2^-exponent, the exponent held to its attribute's range 0..maxExponent: a
+// file may hold any int (negating INT_MIN overflows), and a factor past
+// the range would reach the shader as 0 or infinity.
+float PowerOfHalf(int exponent, int maxExponent) { return std::ldexp(1.0f, -std::clamp(exponent, 0, maxExponent)); }
+
+}  // namespace
+
 void shPostColorGradingAA::BindPass(GLuint lut, bool showLut, int lumaProfile) {
   // A switch that changed rebuilds the program at the bind below. Without a
   // table (its program did not build) grading would turn the picture
@@ -209,8 +222,8 @@ void shPostColorGradingAA::BindPass(GLuint lut, bool showLut, int lumaProfile) {
   glActiveTexture(GL_TEXTURE0);
   m_showLut.m_value = showLut;
   m_lumaProfile.m_value = lumaProfile;
-  m_fxaaMulReduce.m_value = std::ldexp(1.0f, -m_mulReduceExponent);
-  m_fxaaMinReduce.m_value = std::ldexp(1.0f, -m_minReduceExponent);
+  m_fxaaMulReduce.m_value = PowerOfHalf(m_mulReduceExponent, kMaxMulReduceExponent);
+  m_fxaaMinReduce.m_value = PowerOfHalf(m_minReduceExponent, kMaxMinReduceExponent);
   UploadAll();
 }
 
@@ -264,8 +277,10 @@ ClassDesc* fxPostColorGradingAA::RegisterAttributes() {
   desc->AddAttribute(AttrBool, "Antialiasing/Show Edges", GRADING_OFFSET(m_pass.m_fxaaShowEdges.m_value));
   desc->AddAttribute(AttrFloat, "Antialiasing/Luma Treshold", GRADING_OFFSET(m_pass.m_fxaaLumaThreshold.m_value))
       ->SetRange(0.0f, 1.0f);
-  desc->AddAttribute(AttrInt, "Antialiasing/Mult Reduce", GRADING_OFFSET(m_pass.m_mulReduceExponent))->SetRangeInt(0, 8);
-  desc->AddAttribute(AttrInt, "Antialiasing/Min Reduce", GRADING_OFFSET(m_pass.m_minReduceExponent))->SetRangeInt(0, 9);
+  desc->AddAttribute(AttrInt, "Antialiasing/Mult Reduce", GRADING_OFFSET(m_pass.m_mulReduceExponent))
+      ->SetRangeInt(0, kMaxMulReduceExponent);
+  desc->AddAttribute(AttrInt, "Antialiasing/Min Reduce", GRADING_OFFSET(m_pass.m_minReduceExponent))
+      ->SetRangeInt(0, kMaxMinReduceExponent);
   desc->AddAttribute(AttrInt, "Antialiasing/Max Span", GRADING_OFFSET(m_pass.m_fxaaMaxSpan.m_value))->SetRangeInt(1, 16);
   desc->AddAttribute(AttrEnum, "Tonemap Profile", GRADING_OFFSET(m_pass.m_tonemapProfile.m_value))
       ->SetEnumNames(kTonemapNames, 3);

@@ -5,7 +5,16 @@
 
 bool ReadModelFile(const std::string& path, std::vector<unsigned char>& bytes, const char* who) {
   bytes.clear();
-  if (DataPack::Get().LoadFileToVector(path, bytes)) return true;
-  AppLog::Get().AddLog("[%s] file not found: %s\n", who, path.c_str());
-  return false;
+  int size = 0;
+  const FileBuffer buffer = DataPack::Get().ReadFile(path, size);
+  if (!buffer) {
+    AppLog::Get().AddLog("[%s] file not found: %s\n", who, path.c_str());
+    return false;
+  }
+  if (size <= 0) {
+    AppLog::Get().AddLog("[%s] empty file: %s\n", who, path.c_str());
+    return false;
+  }
+  bytes.assign(buffer.get(), buffer.get() + size);
+  return true;
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
-// The whole file into `bytes`; false (logged as "[who] file not found: path")
-// when the pack has no such file or it is empty.
+// The whole file into `bytes`; false, logged as "[who] file not found: path"
+// when the pack has no such file, or "[who] empty file: path" when it is
+// empty.
 bool ReadModelFile(const std::string& path, std::vector<unsigned char>& bytes, const char* who);

@@ -14,11 +14,13 @@
 #include <cstring>
 #include <exception>
 #include <new>
+#include <utility>
 
 #include <glm/gtc/matrix_transform.hpp>
 #include <glm/gtc/type_ptr.hpp>
 
 #include "core/AppLog.h"
+#include "core/JsonDepth.h"
 #include "effects/scenes/ModelFile.h"
 
 namespace {
@@ -62,27 +64,61 @@ std::string DirectoryOf(const std::string& path) {
   return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
+// The JSON text of a .gltf file, or the JSON chunk of a .glb file (its
+// first chunk, cut to the bytes there are).
+std::pair<const char*, size_t> JsonPart(const std::vector<unsigned char>& bytes, bool binary) {
+  const char* text = reinterpret_cast<const char*>(bytes.data());
+  if (!binary) return {text, bytes.size()};
+  constexpr size_t kChunkStart = 20;  // file header 12 bytes, chunk length and type 8
+  if (bytes.size() < kChunkStart) return {text, 0};
+  uint32_t length = 0;
+  std::memcpy(&length, bytes.data() + 12, sizeof(length));
+  return {text + kChunkStart, std::min<size_t>(length, bytes.size() - kChunkStart)};
+}
+
+// The major number of asset.version ("2.0" gives 2); 0 when it has none.
+int MajorVersion(const std::string& version) {
+  int major = 0;
+  for (size_t i = 0; i < version.size() && i < 4 && version[i] >= '0' && version[i] <= '9'; ++i)
+    major = major * 10 + (version[i] - '0');
+  return major;
+}
+
 bool Parse(const std::vector<unsigned char>& bytes, const std::string& path, tinygltf::Model& document,
            std::string& error) {
+  const bool binary = bytes.size() >= 4 && std::memcmp(bytes.data(), "glTF", 4) == 0;
+  // The JSON library recurses once per level: a small file nesting deeply
+  // would exhaust the stack before any check after the parse.
+  const auto [json, jsonSize] = JsonPart(bytes, binary);
+  if (!JsonNestingWithin(json, jsonSize)) {
+    error = "JSON nested deeper than " + std::to_string(kJsonNestingLimit) + " levels";
+    return false;
+  }
   tinygltf::TinyGLTF parser;
   parser.SetImageLoader(&IgnoreImage, nullptr);
   parser.SetFsCallbacks(tinygltf::FsCallbacks{&AnswerExists, &KeepPath, &ReadFromPack, &RefuseWrite, nullptr});
   std::string warning;
   const unsigned int size = static_cast<unsigned int>(std::min<size_t>(bytes.size(), 0x7FFFFFFF));
-  const bool binary = size >= 4 && std::memcmp(bytes.data(), "glTF", 4) == 0;
+  bool parsed = false;
   // The library throws on memory exhaustion and on some JSON it meets; no
   // exception leaves this module.
   try {
-    if (binary)
-      return parser.LoadBinaryFromMemory(&document, &error, &warning, bytes.data(), size, DirectoryOf(path));
-    return parser.LoadASCIIFromString(&document, &error, &warning, reinterpret_cast<const char*>(bytes.data()), size,
-                                      DirectoryOf(path));
+    parsed = binary ? parser.LoadBinaryFromMemory(&document, &error, &warning, bytes.data(), size, DirectoryOf(path))
+                    : parser.LoadASCIIFromString(&document, &error, &warning,
+                                                 reinterpret_cast<const char*>(bytes.data()), size, DirectoryOf(path));
   } catch (const std::bad_alloc&) {
     error = "out of memory";
   } catch (const std::exception& e) {
     error = e.what();
   }
-  return false;
+  // A glTF 1.0 document lays out its members differently: the parser reads
+  // next to nothing of it, which would pass for an empty model.
+  const int major = MajorVersion(document.asset.version);
+  if (parsed && major > 0 && major < 2) {
+    error = "glTF " + document.asset.version + " is not supported (2.0 only)";
+    return false;
+  }
+  return parsed;
 }
 
 }  // namespace
@@ -105,6 +141,8 @@ void rvGltfModel::Clear() {
   m_roots.clear();
   m_skins.clear();
   m_animations.clear();
+  m_nodeByIndex.clear();
+  m_meshByIndex.clear();
   m_loaded = false;
 }
 
@@ -128,14 +166,15 @@ bool rvGltfModel::LoadFromMemory(const std::vector<unsigned char>& bytes, const 
     return false;
   }
   m_loaded = true;
+  m_nodeByIndex.assign(document.nodes.size(), nullptr);
+  m_meshByIndex.assign(document.meshes.size(), nullptr);
   Import(document);
   // The document is dropped here: every record owns copies of what it needs.
   SampleAnimation(1.0f);
-  for (rvGltfNode* node : m_nodes) {
+  for (rvGltfNode* node : m_nodes)
     if (node->skinIndex >= 0 && node->skinIndex < static_cast<int>(m_skins.size()))
       node->skin = &m_skins[static_cast<size_t>(node->skinIndex)];
-    if (node->mesh) node->UpdateMeshMatrices();
-  }
+  UpdateMatrices();
   return true;
 }
 
@@ -144,8 +183,7 @@ void rvGltfModel::Import(const tinygltf::Model& document) {
   if (!scenes.empty()) {
     const int sceneIndex =
         document.defaultScene >= 0 && document.defaultScene < static_cast<int>(scenes.size()) ? document.defaultScene : 0;
-    std::vector<bool> imported(document.nodes.size(), false);
-    for (int root : scenes[static_cast<size_t>(sceneIndex)].nodes) ImportNode(document, root, nullptr, 0, imported);
+    for (int root : scenes[static_cast<size_t>(sceneIndex)].nodes) ImportNode(document, root, nullptr, 0);
   }
   if (!document.animations.empty()) ImportAnimations(document);
   ImportSkins(document);
@@ -169,10 +207,32 @@ bool IsGlComponentType(int type) {
   }
 }
 
+bool IsIndexType(int type) {
+  return type == TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE || type == TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT ||
+         type == TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT;
+}
+
+uint32_t IndexAt(const uint8_t* p, int componentType, size_t i) {
+  switch (componentType) {
+    case TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE: return p[i];
+    case TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT: {
+      uint16_t v;
+      std::memcpy(&v, p + i * 2, 2);
+      return v;
+    }
+    default: {
+      uint32_t v;
+      std::memcpy(&v, p + i * 4, 4);
+      return v;
+    }
+  }
+}
+
 // An accessor's bytes, checked: the accessor must have a buffer view, the
 // view must lie inside its buffer, and offset + (count - 1) x stride +
 // element size inside the view. The element size comes from the type and
-// component type; the stride from the view (0: the element size).
+// component type; the stride from the view (0: the element size). A sparse
+// accessor is read into a packed copy with its values put in place.
 struct AccessorView {
   const unsigned char* data = nullptr;
   size_t count = 0;
@@ -180,9 +240,77 @@ struct AccessorView {
   size_t stride = 0;
   int components = 0;
   int componentType = 0;
+  std::vector<unsigned char> sparseCopy;  // what data points into, for a sparse accessor
 
   size_t ByteLength() const { return count == 0 ? 0 : (count - 1) * stride + elementSize; }
 };
+
+// `count` elements of `elementSize` bytes, `stride` apart, from
+// `byteOffset` into buffer view `viewIndex`: null (why set) unless the view
+// lies inside its buffer and every element inside the view. Every sum is
+// checked against its limit before it is formed, and no pointer is formed
+// before the check, so no overflow can make a range look small.
+const unsigned char* ViewRange(const tinygltf::Model& document, int viewIndex, size_t byteOffset, size_t count,
+                               size_t elementSize, size_t stride, std::string& why) {
+  if (viewIndex < 0 || viewIndex >= static_cast<int>(document.bufferViews.size())) {
+    why = "accessor without a buffer view";
+    return nullptr;
+  }
+  const tinygltf::BufferView& view = document.bufferViews[static_cast<size_t>(viewIndex)];
+  if (view.buffer < 0 || view.buffer >= static_cast<int>(document.buffers.size())) {
+    why = "buffer view without a buffer";
+    return nullptr;
+  }
+  const std::vector<unsigned char>& buffer = document.buffers[static_cast<size_t>(view.buffer)].data;
+  if (view.byteOffset > buffer.size() || view.byteLength > buffer.size() - view.byteOffset) {
+    why = "buffer view past the end of its buffer";
+    return nullptr;
+  }
+  if (byteOffset > view.byteLength ||
+      (count > 0 && ((count - 1) > (view.byteLength - byteOffset) / stride ||
+                     elementSize > view.byteLength - byteOffset - (count - 1) * stride))) {
+    why = "accessor past the end of its buffer view";
+    return nullptr;
+  }
+  return buffer.data() + view.byteOffset + byteOffset;
+}
+
+// Puts a sparse accessor's values over a packed copy of its dense part. The
+// index and value ranges are checked like any accessor's, each index
+// against the accessor's count.
+bool ApplySparse(const tinygltf::Model& document, const tinygltf::Accessor& a, AccessorView& out, std::string& why) {
+  const auto& sparse = a.sparse;
+  const int indexType = sparse.indices.componentType;
+  if (sparse.count < 0 || static_cast<size_t>(sparse.count) > a.count || !IsIndexType(indexType) ||
+      sparse.indices.byteOffset < 0 || sparse.values.byteOffset < 0) {
+    why = "sparse values that do not fit the accessor";
+    return false;
+  }
+  const size_t n = static_cast<size_t>(sparse.count);
+  const size_t indexSize = static_cast<size_t>(tinygltf::GetComponentSizeInBytes(static_cast<uint32_t>(indexType)));
+  const unsigned char* indices = ViewRange(document, sparse.indices.bufferView,
+                                           static_cast<size_t>(sparse.indices.byteOffset), n, indexSize, indexSize, why);
+  const unsigned char* values =
+      indices ? ViewRange(document, sparse.values.bufferView, static_cast<size_t>(sparse.values.byteOffset), n,
+                          out.elementSize, out.elementSize, why)
+              : nullptr;
+  if (!values) return false;
+  std::vector<unsigned char> packed(out.count * out.elementSize);
+  for (size_t i = 0; i < out.count; ++i)
+    std::memcpy(&packed[i * out.elementSize], out.data + i * out.stride, out.elementSize);
+  for (size_t k = 0; k < n; ++k) {
+    const uint32_t target = IndexAt(indices, indexType, k);
+    if (target >= out.count) {
+      why = "sparse index past the accessor's count";
+      return false;
+    }
+    std::memcpy(&packed[target * out.elementSize], values + k * out.elementSize, out.elementSize);
+  }
+  out.sparseCopy = std::move(packed);
+  out.data = out.sparseCopy.data();
+  out.stride = out.elementSize;
+  return true;
+}
 
 bool ViewAccessor(const tinygltf::Model& document, int index, AccessorView& out, std::string& why) {
   if (index < 0 || index >= static_cast<int>(document.accessors.size())) {
@@ -190,16 +318,6 @@ bool ViewAccessor(const tinygltf::Model& document, int index, AccessorView& out,
     return false;
   }
   const tinygltf::Accessor& a = document.accessors[static_cast<size_t>(index)];
-  if (a.bufferView < 0 || a.bufferView >= static_cast<int>(document.bufferViews.size())) {
-    why = "accessor without a buffer view";
-    return false;
-  }
-  const tinygltf::BufferView& view = document.bufferViews[static_cast<size_t>(a.bufferView)];
-  if (view.buffer < 0 || view.buffer >= static_cast<int>(document.buffers.size())) {
-    why = "buffer view without a buffer";
-    return false;
-  }
-  const std::vector<unsigned char>& buffer = document.buffers[static_cast<size_t>(view.buffer)].data;
   const int componentSize = tinygltf::GetComponentSizeInBytes(static_cast<uint32_t>(a.componentType));
   const int components = tinygltf::GetNumComponentsInType(static_cast<uint32_t>(a.type));
   if (componentSize <= 0 || components <= 0) {
@@ -207,29 +325,23 @@ bool ViewAccessor(const tinygltf::Model& document, int index, AccessorView& out,
     return false;
   }
   out.elementSize = static_cast<size_t>(componentSize) * static_cast<size_t>(components);
-  out.stride = view.byteStride == 0 ? out.elementSize : view.byteStride;
   out.count = a.count;
   out.components = components;
   out.componentType = a.componentType;
-  if (view.byteStride != 0 && (view.byteStride < out.elementSize || view.byteStride % static_cast<size_t>(componentSize) != 0)) {
+  // A sparse accessor without a dense part (all zeros but the sparse
+  // values) could ask for any size; only a dense part that is there is
+  // read.
+  const size_t viewStride = a.bufferView >= 0 && a.bufferView < static_cast<int>(document.bufferViews.size())
+                                ? document.bufferViews[static_cast<size_t>(a.bufferView)].byteStride
+                                : 0;
+  out.stride = viewStride == 0 ? out.elementSize : viewStride;
+  if (viewStride != 0 && (viewStride < out.elementSize || viewStride % static_cast<size_t>(componentSize) != 0)) {
     why = "buffer view stride does not fit the accessor";
     return false;
   }
-  // Every sum is checked against the limit before it is formed, so no
-  // overflow can make a range look small.
-  if (view.byteOffset > buffer.size() || view.byteLength > buffer.size() - view.byteOffset) {
-    why = "buffer view past the end of its buffer";
-    return false;
-  }
-  if (a.count > 0) {
-    if (a.byteOffset > view.byteLength || (a.count - 1) > (view.byteLength - a.byteOffset) / out.stride ||
-        out.elementSize > view.byteLength - a.byteOffset - (a.count - 1) * out.stride) {
-      why = "accessor past the end of its buffer view";
-      return false;
-    }
-  }
-  out.data = buffer.data() + view.byteOffset + a.byteOffset;
-  return true;
+  out.data = ViewRange(document, a.bufferView, a.byteOffset, a.count, out.elementSize, out.stride, why);
+  if (!out.data) return false;
+  return !a.sparse.isSparse || ApplySparse(document, a, out, why);
 }
 
 // A float accessor of the given component count, or why not.
@@ -259,14 +371,17 @@ struct AttributeKind {
   const char* prefix;
   int components;
   rvGltfAttributeData rvGltfPrimitive::*slot;
+  int rvGltfModel::*location;
 };
 
 // TANGENT, COLOR_n and other kinds are ignored; several sets of one kind
 // share one slot, the last one remains.
 const AttributeKind kAttributeKinds[] = {
-    {"POSITION", 3, &rvGltfPrimitive::position}, {"NORMAL", 3, &rvGltfPrimitive::normal},
-    {"TEXCOORD_", 2, &rvGltfPrimitive::texcoord}, {"JOINTS_", 4, &rvGltfPrimitive::joints},
-    {"WEIGHTS_", 4, &rvGltfPrimitive::weights}};
+    {"POSITION", 3, &rvGltfPrimitive::position, &rvGltfModel::m_positionLocation},
+    {"NORMAL", 3, &rvGltfPrimitive::normal, &rvGltfModel::m_normalLocation},
+    {"TEXCOORD_", 2, &rvGltfPrimitive::texcoord, &rvGltfModel::m_texcoordLocation},
+    {"JOINTS_", 4, &rvGltfPrimitive::joints, &rvGltfModel::m_jointsLocation},
+    {"WEIGHTS_", 4, &rvGltfPrimitive::weights, &rvGltfModel::m_weightsLocation}};
 
 const AttributeKind* FindKind(const std::string& name) {
   for (const AttributeKind& k : kAttributeKinds) {
@@ -292,22 +407,6 @@ bool ReadAttribute(const tinygltf::Model& document, int accessor, int components
   return true;
 }
 
-uint32_t IndexAt(const uint8_t* p, int componentType, size_t i) {
-  switch (componentType) {
-    case TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE: return p[i];
-    case TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT: {
-      uint16_t v;
-      std::memcpy(&v, p + i * 2, 2);
-      return v;
-    }
-    default: {
-      uint32_t v;
-      std::memcpy(&v, p + i * 4, 4);
-      return v;
-    }
-  }
-}
-
 bool ReadIndices(const tinygltf::Model& document, const tinygltf::Primitive& gp, rvGltfPrimitive& p, std::string& why) {
   if (gp.indices < 0) {
     why = "no indices";
@@ -315,10 +414,7 @@ bool ReadIndices(const tinygltf::Model& document, const tinygltf::Primitive& gp,
   }
   AccessorView v;
   if (!ViewAccessor(document, gp.indices, v, why)) return false;
-  const bool indexType = v.componentType == TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE ||
-                         v.componentType == TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT ||
-                         v.componentType == TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT;
-  if (v.components != 1 || !indexType || v.stride != v.elementSize || v.count > 0x7FFFFFFF) {
+  if (v.components != 1 || !IsIndexType(v.componentType) || v.stride != v.elementSize || v.count > 0x7FFFFFFF) {
     why = "indices of an unsupported type";
     return false;
   }
@@ -336,16 +432,19 @@ bool ReadIndices(const tinygltf::Model& document, const tinygltf::Primitive& gp,
   return true;
 }
 
-// One primitive's records, or why it is skipped.
-bool ImportPrimitive(const tinygltf::Model& document, const tinygltf::Primitive& gp, rvGltfPrimitive& p,
-                     std::string& why) {
+// One primitive's records, or why it is skipped. Positions are always read
+// (they give the vertex count the indices are checked against); another
+// kind only when the model uploads it, so an attribute nothing draws with
+// cannot cost the primitive.
+bool ImportPrimitive(const tinygltf::Model& document, const tinygltf::Primitive& gp, const rvGltfModel& model,
+                     rvGltfPrimitive& p, std::string& why) {
   if (gp.mode != TINYGLTF_MODE_TRIANGLES) {
     why = "not a triangle list";
     return false;
   }
   for (const auto& [name, accessor] : gp.attributes) {
     const AttributeKind* kind = FindKind(name);
-    if (!kind) continue;
+    if (!kind || (kind->slot != &rvGltfPrimitive::position && model.*(kind->location) < 0)) continue;
     if (!ReadAttribute(document, accessor, kind->components, p.*(kind->slot), why)) return false;
     if (kind->slot != &rvGltfPrimitive::position) continue;
     const tinygltf::Accessor& a = document.accessors[static_cast<size_t>(accessor)];
@@ -390,12 +489,17 @@ rvGltfMesh::rvGltfMesh() {
 }
 
 rvGltfMesh* rvGltfModel::ImportMesh(const tinygltf::Model& document, int meshIndex) {
+  // Nodes naming the same mesh share one import: its vertex data is read and
+  // uploaded once, whatever the number of nodes.
+  rvGltfMesh*& shared = m_meshByIndex[static_cast<size_t>(meshIndex)];
+  if (shared) return shared;
   auto* mesh = new rvGltfMesh();
+  shared = mesh;
   const tinygltf::Mesh& gmesh = document.meshes[static_cast<size_t>(meshIndex)];
   for (size_t i = 0; i < gmesh.primitives.size(); ++i) {
     auto* p = new rvGltfPrimitive();
     std::string why;
-    if (!ImportPrimitive(document, gmesh.primitives[i], *p, why)) {
+    if (!ImportPrimitive(document, gmesh.primitives[i], *this, *p, why)) {
       AppLog::Get().AddLog("[%s] %s: primitive %zu of mesh %d skipped: %s\n", kLog, m_path.c_str(), i, meshIndex,
                            why.c_str());
       delete p;
@@ -419,23 +523,22 @@ rvGltfMesh* rvGltfModel::ImportMesh(const tinygltf::Model& document, int meshInd
   return mesh;
 }
 
-rvGltfNode* rvGltfModel::ImportNode(const tinygltf::Model& document, int index, rvGltfNode* parent, int depth,
-                                    std::vector<bool>& imported) {
+rvGltfNode* rvGltfModel::ImportNode(const tinygltf::Model& document, int index, rvGltfNode* parent, int depth) {
   // A glTF node has one parent; an index met again (a cycle, or a node
   // shared by two parents) or a chain too deep is left out.
-  if (index < 0 || index >= static_cast<int>(document.nodes.size()) || imported[static_cast<size_t>(index)] ||
+  if (index < 0 || index >= static_cast<int>(document.nodes.size()) || m_nodeByIndex[static_cast<size_t>(index)] ||
       depth >= kMaxNodeDepth) {
     AppLog::Get().AddLog("[%s] %s: node %d skipped: out of range, repeated or too deep\n", kLog, m_path.c_str(), index);
     return nullptr;
   }
-  imported[static_cast<size_t>(index)] = true;
   const tinygltf::Node& g = document.nodes[static_cast<size_t>(index)];
   auto* node = new rvGltfNode();
+  m_nodeByIndex[static_cast<size_t>(index)] = node;
   node->index = index;
   node->parent = parent;
   node->skinIndex = g.skin >= 0 && g.skin < static_cast<int>(document.skins.size()) ? g.skin : -1;
   ReadNodeTransform(g, *node);
-  for (int child : g.children) ImportNode(document, child, node, depth + 1, imported);
+  for (int child : g.children) ImportNode(document, child, node, depth + 1);
   if (g.mesh >= 0 && g.mesh < static_cast<int>(document.meshes.size())) node->mesh = ImportMesh(document, g.mesh);
   m_nodes.push_back(node);
   if (parent)
@@ -445,18 +548,9 @@ rvGltfNode* rvGltfModel::ImportNode(const tinygltf::Model& document, int index, 
   return node;
 }
 
-rvGltfNode* rvGltfModel::FindNode(rvGltfNode* root, int index) {
-  if (!root) return nullptr;
-  if (root->index == index) return root;
-  for (rvGltfNode* child : root->children)
-    if (rvGltfNode* found = FindNode(child, index)) return found;
-  return nullptr;
-}
-
 rvGltfNode* rvGltfModel::FindImportedNode(int index) const {
-  for (rvGltfNode* root : m_roots)
-    if (rvGltfNode* found = FindNode(root, index)) return found;
-  return nullptr;
+  if (index < 0 || index >= static_cast<int>(m_nodeByIndex.size())) return nullptr;
+  return m_nodeByIndex[static_cast<size_t>(index)];
 }
 
 //-----------------------------------------------------------------------------
@@ -579,15 +673,21 @@ glm::mat4 rvGltfNode::ComputeGlobalMatrix() {
   return m * local;
 }
 
+void rvGltfNode::UpdateGlobalMatrices(const glm::mat4& parentGlobal) {
+  UpdateLocalMatrix();
+  global = parentGlobal * local;
+  for (rvGltfNode* child : children) child->UpdateGlobalMatrices(global);
+}
+
 void rvGltfNode::UpdateMeshMatrices() {
   if (mesh) {
-    mesh->model = ComputeGlobalMatrix();
+    mesh->model = global;
     if (skin) {
       const glm::mat4 inverseModel = glm::inverse(mesh->model);
       const size_t count = std::min(skin->joints.size(), static_cast<size_t>(rvGltfMesh::kMaxJoints));
       for (size_t j = 0; j < count; ++j) {
         const glm::mat4 inverseBind = j < skin->inverseBindMatrices.size() ? skin->inverseBindMatrices[j] : glm::mat4(1.0f);
-        mesh->jointMatrices[j] = inverseModel * skin->joints[j]->ComputeGlobalMatrix() * inverseBind;
+        mesh->jointMatrices[j] = inverseModel * skin->joints[j]->global * inverseBind;
       }
       mesh->jointCount = static_cast<int>(count);
     }
@@ -620,9 +720,13 @@ bool rvGltfModel::SampleAnimation(float t) {
       applied = true;
     }
   }
-  if (applied)
-    for (rvGltfNode* root : m_roots) root->UpdateMeshMatrices();
+  if (applied) UpdateMatrices();
   return t >= animation.endTime;
+}
+
+void rvGltfModel::UpdateMatrices() {
+  for (rvGltfNode* root : m_roots) root->UpdateGlobalMatrices(glm::mat4(1.0f));
+  for (rvGltfNode* root : m_roots) root->UpdateMeshMatrices();
 }
 
 //-----------------------------------------------------------------------------

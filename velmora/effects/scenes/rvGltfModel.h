@@ -67,6 +67,7 @@ struct rvGltfNode {
   glm::vec3 translation{0.0f};
   glm::vec3 scale{1.0f};
   glm::mat4 local{1.0f};
+  glm::mat4 global{1.0f};  // parent's global x local, as of the last UpdateGlobalMatrices
   rvGltfNode* parent = nullptr;
   int index = 0;  // in the document's node array
   std::vector<rvGltfNode*> children;
@@ -78,7 +79,12 @@ struct rvGltfNode {
   bool hasMatrix = false;
 
   void UpdateLocalMatrix();
+  // Walks the parent chain: for one node. A whole tree is posed through
+  // UpdateGlobalMatrices, one product per node.
   glm::mat4 ComputeGlobalMatrix();
+  void UpdateGlobalMatrices(const glm::mat4& parentGlobal);
+  // The mesh and joint matrices of this subtree from the stored global
+  // matrices (UpdateGlobalMatrices first).
   void UpdateMeshMatrices();
 };
 
@@ -153,12 +159,13 @@ class rvGltfModel {
   // Poses the nodes from the first animation at time t (clamped to its
   // range); true when t has reached its end, and when there is none.
   bool SampleAnimation(float t);
-  static rvGltfNode* FindNode(rvGltfNode* root, int index);
-  // The imported node of a document index, searched from the roots in order.
+  // Every global matrix once, top-down, then every mesh and joint matrix.
+  void UpdateMatrices();
+  // The imported node of a document index (null when not imported).
   rvGltfNode* FindImportedNode(int index) const;
 
   bool m_loaded = false;
-  std::vector<rvGltfMesh*> m_meshes;
+  std::vector<rvGltfMesh*> m_meshes;  // each document mesh once, shared by the nodes naming it
   std::vector<rvGltfNode*> m_roots;
   std::vector<rvGltfNode*> m_nodes;  // children before their parent
   std::vector<rvGltfSkin> m_skins;
@@ -171,11 +178,14 @@ class rvGltfModel {
 
  private:
   void Import(const tinygltf::Model& document);
-  rvGltfNode* ImportNode(const tinygltf::Model& document, int index, rvGltfNode* parent, int depth,
-                         std::vector<bool>& imported);
+  rvGltfNode* ImportNode(const tinygltf::Model& document, int index, rvGltfNode* parent, int depth);
   rvGltfMesh* ImportMesh(const tinygltf::Model& document, int meshIndex);
   void ImportAnimations(const tinygltf::Model& document);
   void ImportSkins(const tinygltf::Model& document);
 
   std::string m_path;  // for log lines
+  // By document index, filled while importing: nodes (null: not imported)
+  // and meshes (null: not imported yet).
+  std::vector<rvGltfNode*> m_nodeByIndex;
+  std::vector<rvGltfMesh*> m_meshByIndex;
 };

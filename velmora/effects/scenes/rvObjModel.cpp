@@ -148,6 +148,7 @@ void rvObjModel::Clear() {
   m_loadedVertices.clear();
   m_loadedIndices.clear();
   m_materials.clear();
+  m_libraries.clear();
 }
 
 namespace {
@@ -242,13 +243,15 @@ struct ObjReader {
 
 bool rvObjModel::Load(const std::string& path, const glm::vec3& color, float thickness) {
   if (!EndsWith(path, ".obj")) return false;
-  std::vector<unsigned char> bytes;
-  if (!ReadModelFile(path, bytes, kLog)) return false;
+  // Emptied before the read: a file that is missing or empty leaves no mesh
+  // of an earlier load behind.
   m_meshes.clear();
   m_loadedVertices.clear();
   m_loadedIndices.clear();
   m_color = color;
   m_thickness = thickness;
+  std::vector<unsigned char> bytes;
+  if (!ReadModelFile(path, bytes, kLog)) return false;
 
   ObjReader reader(*this);
   ForEachLine(bytes, [&](const std::string& line) { reader.Line(line, path); });
@@ -329,6 +332,10 @@ bool rvObjModel::ParseFace(const std::string& tail, const std::vector<glm::vec3>
 
 bool rvObjModel::LoadMaterials(const std::string& path) {
   if (!EndsWith(path, ".mtl")) return false;
+  // A library named again adds nothing the first read did not (the first
+  // material of a name wins), so it is read once, however many lines name
+  // it.
+  if (!m_libraries.insert(path).second) return true;
   std::vector<unsigned char> bytes;
   if (!ReadModelFile(path, bytes, kLog)) return false;
   rvObjMaterial current;

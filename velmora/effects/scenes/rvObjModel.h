@@ -14,6 +14,7 @@
 #include <glm/glm.hpp>
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -57,7 +58,8 @@ class rvObjModel {
  public:
   // Reads the OBJ file (path ending in ".obj"); true when anything was read.
   bool Load(const std::string& path, const glm::vec3& color, float thickness);
-  // Reads an MTL file (path ending in ".mtl") and appends its materials.
+  // Reads an MTL file (path ending in ".mtl") and appends its materials;
+  // a library already read (since the last Clear) is not read again.
   bool LoadMaterials(const std::string& path);
   // The corners of one face from an "f" line's tail, resolved against the
   // lists read so far; false (nothing appended) when a corner names no
@@ -75,6 +77,7 @@ class rvObjModel {
   std::vector<rvObjVertex> m_loadedVertices;
   std::vector<uint32_t> m_loadedIndices;
   std::vector<rvObjMaterial> m_materials;  // kept across loads
+  std::set<std::string> m_libraries;       // read into m_materials, kept with them
   glm::vec3 m_color{1.0f};
   float m_thickness = 1.0f;
 };

@@ -9,9 +9,10 @@
 #include <cmath>
 #include <utility>
 
-#include "sequence/fxBase.h"
+#include "core/AppLog.h"
 #include "render/ShapeNode.h"
 #include "render/VectorGeometry.h"
+#include "sequence/fxBase.h"
 
 //-----------------------------------------------------------------------------
 // [SECTION] Building the sides
@@ -176,12 +177,16 @@ bool ShapeMorph::TryPairEdge(int a, int b, int i, int j) {
 
 void ShapeMorph::PairEdges() {
   // A side without edges has nothing to split or pair with.
-  if (m_source.m_edgeCount <= 0 || m_destination.m_edgeCount <= 0) {
+  const int n = std::max(m_source.m_edgeCount, m_destination.m_edgeCount);
+  if (n > kMaxEdges) {
+    AppLog::Get().AddLog("[fxMorph] sides of %d and %d edges: more than %d, not morphed\n", m_source.m_edgeCount,
+                         m_destination.m_edgeCount, kMaxEdges);
+  }
+  if (m_source.m_edgeCount <= 0 || m_destination.m_edgeCount <= 0 || n > kMaxEdges) {
     m_pairs.clear();
     m_pairCount = 0;
     return;
   }
-  const int n = std::max(m_source.m_edgeCount, m_destination.m_edgeCount);
   m_pairCount = n;
   m_pairs.assign(static_cast<size_t>(n), EdgePair{0, 0, 0, 0});
   const glm::vec2 sourceCentre = ComputeCentroid(m_source);

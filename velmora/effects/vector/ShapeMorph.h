@@ -39,7 +39,10 @@ class ShapeMorph {
   // Loads the side's SVG file as an edge set, centred on its centroid,
   // scaled by 0.1 x size (y flipped upwards) and moved to pos.
   bool LoadFromSvg(MorphSide side, const std::string& path, const glm::vec2& pos, float size);
-  // Same edge count on both sides, then one pair per source edge.
+  // Same edge count on both sides, then one pair per source edge. The sort
+  // and the nearest-edge search are quadratic in the edge count: sides of
+  // more than kMaxEdges edges are refused (logged), leaving no pairs.
+  static constexpr int kMaxEdges = 16384;
   void PairEdges();
   // Draws every pair at morph factor m (clamped to 0..1) with the sides
   // placed by the given attributes, as one line each.

@@ -74,6 +74,8 @@ SvgImage* fxSVG::BuildLayer(int layer) {
   node.Clear();
   SvgImage* image = ParseSvgFile(m_layers[layer].m_svg.c_str(), 0.0f);
   if (!image) return nullptr;
+  size_t points = 0;
+  bool cut = false;
   for (const SvgShape* shape = image->shapes; shape; shape = shape->next) {
     ShapeNode* child = node.AddChild();
     for (const SvgPath* path = shape->paths; path; path = path->next) {
@@ -83,10 +85,19 @@ SvgImage* fxSVG::BuildLayer(int layer) {
       line->AddPoint(glm::vec3(p[0], p[1], 0.0f));
       for (int i = 0; i + 3 < path->npts; i += 3) {
         const float* s = &p[i * 2];
-        line->AddCubic(s[0], s[1], s[2], s[3], s[4], s[5], s[6], s[7], m_curveTolerance, 0);
+        cut |= points + line->m_points.size() > kMaxLayerPoints;
+        if (cut)
+          line->AddPoint(glm::vec3(s[6], s[7], 0.0f));
+        else
+          line->AddCubic(s[0], s[1], s[2], s[3], s[4], s[5], s[6], s[7], m_curveTolerance, 0);
       }
       if (path->closed) line->AddPoint(glm::vec3(p[0], p[1], 0.0f));
+      points += line->m_points.size();
     }
+  }
+  if (cut) {
+    AppLog::Get().AddLog("fxSVG: %s flattens to more than %zu points: the curves past them are drawn straight.\n",
+                         m_layers[layer].m_svg.c_str(), kMaxLayerPoints);
   }
   return image;
 }

@@ -32,6 +32,10 @@ struct SvgLayer {
 class fxSVG : public fxBase {
  public:
   static constexpr int kLayerCount = 5;
+  // Points one layer's curves may flatten to. Past it every further cubic
+  // adds only its end point (one straight segment), so a file of huge curves
+  // cannot hold Init (and each frame's draw) for minutes.
+  static constexpr size_t kMaxLayerPoints = 262144;
 
   static ClassDesc* GetClassDesc();
   static fxBase* Create(ClassDesc* desc);
