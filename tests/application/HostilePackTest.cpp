@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "support/BpgTestFiles.h"
 #include "support/HostileInputs.h"
 #include "support/PlayerRun.h"
 #include "support/TestPack.h"
@@ -84,6 +85,20 @@ CraftedProduction Crafted() {
   p.items.push_back(Item("fxPostColorGradingAA",
                          R"("Apply Anti-aliasing":true,"Antialiasing/Mult Reduce":-2147483648,)"
                          R"("Antialiasing/Min Reduce":-2147483648)"));
+  // The screen wall: a picture declaring 16384 x 16384, animations of one
+  // picture, of a zero and of a 65,535 s period and of 15-microsecond
+  // frames.
+  const std::vector<uint8_t> bpgs[] = {HugeDeclaredBpg(), OnePictureAnimationBpg(),
+                                       AnimationWithPeriodBpg({0x00, 0x01}),
+                                       AnimationWithPeriodBpg({0x83, 0xFF, 0x7F, 0x01}),
+                                       AnimationWithPeriodBpg({0x01, 0x83, 0xFF, 0x7F})};
+  std::string wall = R"("Name":"Wall")";
+  for (size_t i = 0; i < std::size(bpgs); ++i) {
+    const std::string path = "bpg/odd" + std::to_string(i) + ".bpg";
+    p.files["Data/" + path] = std::string(bpgs[i].begin(), bpgs[i].end());
+    wall += ",\"Pinvale0" + std::to_string(i + 1) + "/Bpg\":\"" + path + "\"";
+  }
+  p.items.push_back(Item("fxPinvaleScreens", wall));
   p.files["Data/seq/deep.seq"] = hostile::NestedArrays(100000);
   p.items.push_back(Item("fxSequence", R"("Sequence File":"seq/deep.seq")"));
   p.files["Data/csv/demo.csv"] = hostile::NestedArrays(100000);
@@ -144,6 +159,7 @@ TEST(HostilePack, PlayerRefusesOrDrawsEveryFileAndExitsWithZero) {
            "fxSVG: svg/huge.svg flattens to more than 262144 points",
            "[fxMorph] sides of",
            "[Sequence] seq/deep.seq: JSON error, nested deeper than 256 levels",
+           "[fxPinvaleScreens] \"bpg/odd0.bpg\" is 16384x16384, larger than a 256x200 screen: not shown",
            "ScreenRecorderConfig.json is not valid JSON",
            "[Loader] load list line 1 longer than 1023 characters skipped",
        })

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "BpgTestFiles.h"
+#include "support/BpgTestFiles.h"
 #include "production/BpgDecoder.h"
 #include "production/BpgStream.h"
 
@@ -201,7 +201,7 @@ TEST(BpgReader, APictureLargerThanTheCallerTakesIsRefusedFromItsHeader) {
   // picture data stays that of 256 x 200, which decoding at the declared
   // size would spend seconds and gigabytes on.
   const std::vector<uint8_t> still = ReadBytes(SharedBpg("still420.bpg"));
-  const std::vector<uint8_t> huge = Patched(still, 6, 4, {0x81, 0x80, 0x00, 0x81, 0x80, 0x00});
+  const std::vector<uint8_t> huge = HugeDeclaredBpg();
   struct Case {
     const char* what;
     const std::vector<uint8_t>& bytes;

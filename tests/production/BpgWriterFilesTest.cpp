@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "BpgTestFiles.h"
+#include "support/BpgTestFiles.h"
 #include "production/BpgDecoder.h"
 #include "production/ProductionClasses.h"
 #include "production/fxPinvaleScreens.h"

@@ -10,7 +10,7 @@
 #include <iterator>
 #include <string>
 
-#include "BpgTestFiles.h"
+#include "support/BpgTestFiles.h"
 #include "effects/shaders/fxShader.h"
 #include "production/ProductionClasses.h"
 #include "production/fxPinvaleScreens.h"
@@ -146,16 +146,6 @@ TEST_F(ScreenWall, AStillImageIsDecodedOnceAndNeverPickedAgain) {
 }
 
 TEST_F(ScreenWall, OddFramePeriodsLoopOrStandAndNeverSpin) {
-  // anim420.bpg's animation extension (bytes 11 to 16: length 5, tag 5,
-  // length 3, loop 0, period 1/10) replaced, and still420.bpg flagged as an
-  // animation of its one picture.
-  const std::vector<uint8_t> anim = ReadBytes(SharedBpg("anim420.bpg"));
-  const std::vector<uint8_t> still = ReadBytes(SharedBpg("still420.bpg"));
-  auto period = [&](std::vector<uint8_t> numDen) {
-    std::vector<uint8_t> ext = {uint8_t(3 + numDen.size()), 0x05, uint8_t(1 + numDen.size()), 0x00};
-    ext.insert(ext.end(), numDen.begin(), numDen.end());
-    return Patched(anim, 11, 6, ext);
-  };
   struct Case {
     const char* what;
     std::vector<uint8_t> file;
@@ -163,10 +153,10 @@ TEST_F(ScreenWall, OddFramePeriodsLoopOrStandAndNeverSpin) {
     float maxPeriod;   // seconds a frame, as the wall computed it
   };
   const Case cases[] = {
-      {"one picture", Patched(Patched(still, 5, 1, {0x09}), 11, 0, {0x05, 0x05, 0x03, 0x00, 0x01, 0x0A}), true, 0.0f},
-      {"zero period", period({0x00, 0x01}), true, 0.0f},
-      {"65,535 s", period({0x83, 0xFF, 0x7F, 0x01}), true, 65535.0f},
-      {"15 microseconds", period({0x01, 0x83, 0xFF, 0x7F}), false, 1.0f / 65535.0f},
+      {"one picture", OnePictureAnimationBpg(), true, 0.0f},
+      {"zero period", AnimationWithPeriodBpg({0x00, 0x01}), true, 0.0f},
+      {"65,535 s", AnimationWithPeriodBpg({0x83, 0xFF, 0x7F, 0x01}), true, 65535.0f},
+      {"15 microseconds", AnimationWithPeriodBpg({0x01, 0x83, 0xFF, 0x7F}), false, 1.0f / 65535.0f},
   };
   TempDir dir;
   PackFiles files;

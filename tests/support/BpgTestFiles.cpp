@@ -1,5 +1,5 @@
-// Helpers of the production tests. See BpgTestFiles.h.
-#include "BpgTestFiles.h"
+// BPG test files: the shared real files, byte patches of them, reference decodes. See BpgTestFiles.h.
+#include "support/BpgTestFiles.h"
 
 #include <stb/stb_image.h>
 
@@ -61,4 +61,24 @@ Difference Compare(const RgbaPicture& a, const RgbaPicture& b) {
 bool CloseToReference(const RgbaPicture& ours, const RgbaPicture& ref) {
   const Difference d = Compare(ours, ref);
   return !ref.pixels.empty() && d.max <= kMaxChannelDifference && d.over1 <= kMaxShareOver1;
+}
+
+std::vector<uint8_t> HugeDeclaredBpg() {
+  // Width and height, two bytes each, become 81 80 00 (16384).
+  return Patched(ReadBytes(SharedBpg("still420.bpg")), 6, 4, {0x81, 0x80, 0x00, 0x81, 0x80, 0x00});
+}
+
+std::vector<uint8_t> OnePictureAnimationBpg() {
+  // The animation and extension flags set, and an animation extension
+  // (length 5, tag 5, length 3, loop 0, period 1/10) put in.
+  const std::vector<uint8_t> still = ReadBytes(SharedBpg("still420.bpg"));
+  return Patched(Patched(still, 5, 1, {0x09}), 11, 0, {0x05, 0x05, 0x03, 0x00, 0x01, 0x0A});
+}
+
+std::vector<uint8_t> AnimationWithPeriodBpg(const std::vector<uint8_t>& numDen) {
+  // anim420.bpg's animation extension is bytes 11 to 16: length 5, tag 5,
+  // length 3, loop 0, period 1/10.
+  std::vector<uint8_t> ext = {uint8_t(3 + numDen.size()), 0x05, uint8_t(1 + numDen.size()), 0x00};
+  ext.insert(ext.end(), numDen.begin(), numDen.end());
+  return Patched(ReadBytes(SharedBpg("anim420.bpg")), 11, 6, ext);
 }

@@ -1,4 +1,4 @@
-// Helpers of the production tests: the reference encoder's BPG files in
+// BPG test helpers: the reference encoder's BPG files in
 // ../shared/testdata/bpg with their reference PNGs, and comparing RGBA
 // pictures with a tolerance.
 #pragma once
@@ -11,6 +11,14 @@ std::string SharedBpg(const std::string& name);
 std::vector<uint8_t> ReadBytes(const std::string& path);
 std::string ReadBytesAsString(const std::string& path);
 // A file with the `erase` bytes at `at` replaced by `insert`.
+// Crafted files made from the shared ones: still420.bpg declaring
+// 16384 x 16384 over its 256 x 200 picture data; still420.bpg flagged as an
+// animation of its one picture; anim420.bpg with its frame period replaced
+// by the given numerator and denominator (each as BPG's ue7 bytes).
+std::vector<uint8_t> HugeDeclaredBpg();
+std::vector<uint8_t> OnePictureAnimationBpg();
+std::vector<uint8_t> AnimationWithPeriodBpg(const std::vector<uint8_t>& numDen);
+
 std::vector<uint8_t> Patched(const std::vector<uint8_t>& file, size_t at, size_t erase, std::vector<uint8_t> insert);
 
 struct RgbaPicture {
