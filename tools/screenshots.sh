@@ -11,9 +11,9 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build"
 
 # A frame well inside each scene, away from its cross-fades: the shooter
-# takes frames 480, 1140, 1800, ... (every 660 from 480), and these are kept.
-scenes=("480 01-dawn" "1140 02-depths" "2460 03-rings" "3120 04-vector-art"
-        "3780 05-scene-3d" "4440 06-images-particles" "5100 07-screen-wall" "5760 08-night")
+# takes every 60th frame (one a second), and these are kept.
+scenes=("480 01-dawn" "1440 02-depths" "2400 03-rings" "3240 04-vector-art"
+        "3840 05-scene-3d" "4500 06-images-particles" "5400 07-screen-wall" "6000 08-night")
 
 if ! command -v pngquant >/dev/null; then
   apt-get install -y --no-install-recommends pngquant >/dev/null
@@ -22,7 +22,7 @@ fi
 
 shots=$(mktemp -d)
 trap 'rm -rf "$shots"' EXIT
-shoot=("$build/production_shots" shoot "$shots" 640 360 660 480)
+shoot=("$build/production_shots" shoot "$shots" 640 360 60 0)
 if [ -z "${DISPLAY:-}" ]; then shoot=(xvfb-run -a -s "-screen 0 1280x720x24" "${shoot[@]}"); fi
 (cd "$build" && SDL_AUDIODRIVER=dummy "${shoot[@]}")
 
