@@ -563,8 +563,9 @@ NodePtr MakeLoop(NodePtr condition, NodePtr body, NodePtr step, bool testAfter) 
 
 // Bounds the height of the tree (a long chain of '+' is as high as it is
 // long, a switch as its cases), which the emitter and the tree's release
-// walk recursively.
-constexpr int kMaxHeight = 2000;
+// walk recursively: low enough that the walk fits an 8 MB stack even in
+// the sanitized build, whose frames are several times larger.
+constexpr int kMaxHeight = 500;
 
 // Where a list of statements ends.
 enum class ListEnd { Text, Brace, Until };
