@@ -64,7 +64,6 @@
 #include "application/Application.h"
 #include "sequence/fxBase.h"
 #include "platform/Profiler.h"
-#include "render/Framebuffer.h"
 #include "render/RenderTarget.h"
 #include "render/TextureImage.h"
 #include "sequence/ClassRegistry.h"
@@ -288,12 +287,7 @@ GLFWwindow* OpenFrames(benchmark::State& state, int width, int height) {
 void CloseFrames(rvSequence& sequence) {
   sequence.Clear();
   TextureImage::ReleaseAll();
-  g_pCurrentRenderTarget = nullptr;
-  g_pCurrentVectorDisplay = nullptr;
-  g_defaultRenderTarget.Destroy(true);
-  ReleaseFramePresentation();
-  ResetFramebufferPool();
-  ReleaseFramebufferPool();
+  ReleaseFrameResources();
 }
 
 void BM_ProductionFrame(benchmark::State& state) {

@@ -617,11 +617,7 @@ class ProductionReplay : public GLTest {
   void TearDown() override {
     m_sequence.Clear();
     TextureImage::ReleaseAll();
-    g_pCurrentRenderTarget = nullptr;
-    g_pCurrentVectorDisplay = nullptr;
-    g_defaultRenderTarget.Destroy(true);
-    ReleaseFramePresentation();
-    ReleaseFramebufferPool();
+    ReleaseFrameResources();
     GLTest::TearDown();
   }
   rvSequence m_sequence{1};

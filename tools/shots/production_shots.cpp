@@ -32,7 +32,6 @@
 #include "BenchGL.h"
 #include "Loader/AssetPath.h"
 #include "application/Application.h"
-#include "render/Framebuffer.h"
 #include "render/RenderTarget.h"
 #include "render/TextureImage.h"
 #include "sequence/ClassRegistry.h"
@@ -104,11 +103,7 @@ int Shoot(const fs::path& dir, int width, int height, int every, int offset) {
     sequence.Clear();
   }
   TextureImage::ReleaseAll();
-  g_pCurrentRenderTarget = nullptr;
-  g_pCurrentVectorDisplay = nullptr;
-  g_defaultRenderTarget.Destroy(true);
-  ReleaseFramePresentation();
-  ReleaseFramebufferPool();
+  ReleaseFrameResources();
   glfwDestroyWindow(window);
   glfwTerminate();
   return status;

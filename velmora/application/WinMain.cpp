@@ -4,7 +4,6 @@
 
 #include "application/Application.h"
 #include "platform/CommandLine.h"
-#include "render/Framebuffer.h"
 #include "render/RenderTarget.h"
 
 int main(int argc, char** argv) {
@@ -19,12 +18,7 @@ int main(int argc, char** argv) {
   app.Init(config);
   app.Run(config);
 
-  g_pCurrentRenderTarget = nullptr;
-  g_pCurrentVectorDisplay = nullptr;
-  g_defaultRenderTarget.Destroy(true);
-  ReleaseFramePresentation();
-  ResetFramebufferPool();
-  ReleaseFramebufferPool();
+  ReleaseFrameResources();
   glfwDestroyWindow(g_mainWindow);
   g_mainWindow = nullptr;
   glfwTerminate();

@@ -262,3 +262,12 @@ void ReleaseFramePresentation() {
   delete s_overlayText;
   s_overlayText = nullptr;
 }
+
+void ReleaseFrameResources() {
+  g_pCurrentRenderTarget = nullptr;
+  g_pCurrentVectorDisplay = nullptr;
+  g_defaultRenderTarget.Destroy(true);
+  ReleaseFramePresentation();
+  ResetFramebufferPool();
+  ReleaseFramebufferPool();
+}

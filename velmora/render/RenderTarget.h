@@ -118,3 +118,8 @@ void PresentFrame(float dt, bool timeStopped, int overlayFlags);
 // Exit: releases the present program and the overlay text renderer while
 // the GL context still exists.
 void ReleaseFramePresentation();
+
+// Exit, or the end of a run that drove the frame loop itself: no target is
+// current any more, "Default" is destroyed, and the frame presentation and
+// the framebuffer pool are released, all while the GL context still exists.
+void ReleaseFrameResources();
