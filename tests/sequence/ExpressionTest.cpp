@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
@@ -242,9 +244,21 @@ TEST(ExpressionDialect, BranchesPickOneSideAtRunTime) {
   }
 }
 
-// Steps are fused (x*k+c, v*k, clamp with constant bounds) and operands
-// reordered where that keeps the floats; a jump must still land on the step
-// that follows its branch.
+// The same float, bit for bit (0 and -0 differ), or NaN for both.
+bool SameFloat(float a, float b) {
+  if (std::isnan(a) || std::isnan(b)) return std::isnan(a) && std::isnan(b);
+  uint32_t bitsA, bitsB;
+  std::memcpy(&bitsA, &a, sizeof a);
+  std::memcpy(&bitsB, &b, sizeof b);
+  return bitsA == bitsB;
+}
+
+// Steps are fused (x*k+c, v*k, clamp with constant bounds, sin, cos and
+// other functions of a variable or a scaled one, sin and cos with the
+// factor and term after them) and operands reordered where that keeps the
+// floats; a jump must still land
+// on the step that follows its branch. Each formula beside the same
+// arithmetic written out, step by step.
 TEST(ExpressionDialect, FusedStepsGiveThePlainArithmetic) {
   struct Fused {
     const char* formula;
@@ -262,15 +276,65 @@ TEST(ExpressionDialect, FusedStepsGiveThePlainArithmetic) {
       {"2^x + x^a + min(x, a, b*2)",
        [](float x, float a, float b) { return std::pow(2.0f, x) + std::pow(x, a) + std::min(std::min(x, a), b * 2.0f); }},
       {"x % 2 < 1 and a > b", [](float x, float a, float b) { return (std::fmod(x, 2.0f) < 1.0f && a > b) ? 1.0f : 0.0f; }},
+      // Functions of a variable, scaled by a constant or a variable.
+      {"sin(x)", [](float x, float, float) { return std::sin(x); }},
+      {"cos(x)", [](float x, float, float) { return std::cos(x); }},
+      {"cos(2.5x)", [](float x, float, float) { return std::cos(x * 2.5f); }},
+      {"sin(x*a)", [](float x, float a, float) { return std::sin(x * a); }},
+      {"cos(a*x)*0.25 - b", [](float x, float a, float b) { return std::cos(a * x) * 0.25f - b; }},
+      {"abs(x)", [](float x, float, float) { return std::fabs(x); }},
+      {"sqrt(x*4)", [](float x, float, float) { return std::sqrt(x * 4.0f); }},
+      {"floor(b*0.5) + 1", [](float, float, float b) { return std::floor(b * 0.5f) + 1.0f; }},
+      {"-sin(x)", [](float x, float, float) { return -std::sin(x); }},
+      // The factor and the term after sin or cos.
+      {"sin(x) + 1", [](float x, float, float) { return std::sin(x) + 1.0f; }},
+      {"sin(x) + 0", [](float x, float, float) { return std::sin(x) + 0.0f; }},
+      {"cos(x*2)*0.25 - 1", [](float x, float, float) { return std::cos(x * 2.0f) * 0.25f - 1.0f; }},
+      {"sin(x*3)*2*0.5", [](float x, float, float) { return std::sin(x * 3.0f) * 2.0f * 0.5f; }},
+      {"sin(x)*1*2", [](float x, float, float) { return std::sin(x) * 1.0f * 2.0f; }},
+      {"(sin(x) + 1)*2", [](float x, float, float) { return (std::sin(x) + 1.0f) * 2.0f; }},
+      {"sin(x*a)*3 + 2 - 1", [](float x, float a, float) { return std::sin(x * a) * 3.0f + 2.0f - 1.0f; }},
+      {"sin(x+1)*2 + 1", [](float x, float, float) { return std::sin(x + 1.0f) * 2.0f + 1.0f; }},
+      {"cos(x - a)*3 - 2", [](float x, float a, float) { return std::cos(x - a) * 3.0f - 2.0f; }},
+      {"cos(x/a)*b", [](float x, float a, float b) { return std::cos(x / a) * b; }},
+      {"a*sin(x)+cos(x*a)*x", [](float x, float a, float) { return a * std::sin(x) + std::cos(x * a) * x; }},
+      // A scaled variable plus a constant or a variable.
+      {"x*2 - 1", [](float x, float, float) { return x * 2.0f - 1.0f; }},
+      {"a + x*0.5", [](float x, float a, float) { return a + x * 0.5f; }},
+      {"x*0.5 + a + 1", [](float x, float a, float) { return x * 0.5f + a + 1.0f; }},
+      {"b*3 + 0", [](float, float, float b) { return b * 3.0f + 0.0f; }},
   };
+  const float nan = std::numeric_limits<float>::quiet_NaN();
   Bound bound;
   for (const Fused& c : cases) {
     Expression e;
     ASSERT_TRUE(e.Compile(c.formula, bound.table)) << c.formula << ": " << e.Error();
-    for (float x : {0.0f, 0.5f, 1.5f, 3.25f, -2.0f}) {
-      bound.x = x;
-      EXPECT_EQ(e.Value(), c.plain(x, bound.a, bound.b)) << c.formula << " at x = " << x;
+    for (float x : {0.0f, -0.0f, 0.5f, 1.5f, 3.25f, -2.0f, kInf, nan}) {
+      for (float b : {-0.5f, -0.0f}) {
+        bound.x = x;
+        bound.b = b;
+        EXPECT_TRUE(SameFloat(e.Value(), c.plain(x, bound.a, b))) << c.formula << " at x = " << x << ", b = " << b;
+      }
     }
+  }
+}
+
+// What fusing saves, as steps of the program (End included): a driver's
+// usual formula is one or two steps.
+TEST(ExpressionDialect, UsualFormulasRunInFewSteps) {
+  const struct {
+    const char* formula;
+    size_t steps;
+  } cases[] = {
+      {"sin(x*3)*0.5+0.5", 3}, {"cos(x)", 2},  {"sin(x*a)*0.5 - 1", 3}, {"abs(x)", 2},
+      {"sin(x+1)*2 + 1", 3},   {"x*2 - 1", 2}, {"a + x*0.5", 2},        {"2x^2 - 3x + a", 4},
+      {"a*sin(x)+cos(x*a)*x", 7},
+  };
+  Bound bound;
+  for (const auto& c : cases) {
+    Expression e;
+    ASSERT_TRUE(e.Compile(c.formula, bound.table)) << c.formula << ": " << e.Error();
+    EXPECT_LE(e.StepCount(), c.steps) << c.formula;
   }
 }
 

@@ -34,7 +34,9 @@ namespace {
 //   ..K, K.., ..V, V..: acc op k, k op acc, acc op v, v op acc.
 //   Frequent pairs as one step: acc * k + k2, v + k2, v * k2, v * v,
 //     v * v * k2, v * v2, acc + v * k2, acc - v * k2, v * k2 - acc, whole
-//     powers of acc, clamp(k, acc, k2).
+//     powers of acc, clamp(k, acc, k2), v * k2 + k3, v * k3 + v2.
+//   Functions of one argument: sin and cos of acc times k (plus k2), of v,
+//     v * k2 and v * v2; FuncV: any other one (in `sub`) of v.
 //   Compound assignments: v = acc + v, v - acc, acc * v, v / acc, v + k2.
 //   BinK, KBin, BinV, VBin: any other binary operation (in `sub`) with a
 //     constant or variable operand.
@@ -51,7 +53,10 @@ namespace {
   X(AddVMulK) X(SubVMulK) X(VMulKSub) X(Square) X(Cube) X(PowN) X(ClampK)                            \
   X(AddToV) X(SubFromV) X(MulToV) X(DivIntoV) X(AddKToV)                                             \
   X(BinK) X(KBin) X(BinV) X(VBin)                                                                    \
-  X(Add) X(Sub) X(Mul) X(Div) X(Neg) X(Sin) X(Cos)
+  X(LoadVMulKAddK) X(LoadVMulKAddV)                                                                  \
+  X(Add) X(Sub) X(Mul) X(Div) X(Neg) X(Sin) X(Cos)                                                   \
+  X(SinMulK) X(CosMulK) X(SinMulAddK) X(CosMulAddK)                                                 \
+  X(SinV) X(CosV) X(SinVMulK) X(CosVMulK) X(SinVMulV) X(CosVMulV) X(FuncV)
 
 // Operators, then functions of one, two, three and any number of arguments
 // (three: low, value, high).
@@ -69,6 +74,11 @@ namespace {
 #define EXPRESSION_OP_CODE(name) Op##name,
 enum Op : uint8_t { EXPRESSION_STEPS(EXPRESSION_OP_CODE) EXPRESSION_APPLIED(EXPRESSION_OP_CODE) OpCount };
 #undef EXPRESSION_OP_CODE
+
+#define EXPRESSION_ONE(name) +1
+// Codes from here on are the operations ApplyOp runs.
+constexpr int kFirstApplied = 0 EXPRESSION_STEPS(EXPRESSION_ONE);
+#undef EXPRESSION_ONE
 
 struct FunctionInfo {
   const char* name;
@@ -1225,22 +1235,88 @@ bool IsScaledVariable(const Node& n, float*& p, float& k) {
   return true;
 }
 
+// acc + k after `last` (acc - k too, with -k: a - b is a + -b for every
+// float).
+bool FuseTerm(Instr& last, float k) {
+  switch (last.op) {
+    case OpMulK: last.op = OpMulAddK; last.k2 = k; return true;
+    case OpLoadV: last.op = OpLoadVAddK; last.k2 = k; return true;
+    case OpLoadVMulK: last.op = OpLoadVMulKAddK; last.k3 = k; return true;
+    case OpSinMulK: last.op = OpSinMulAddK; last.k2 = k; return true;
+    case OpCosMulK: last.op = OpCosMulAddK; last.k2 = k; return true;
+    default: return false;
+  }
+}
+
+// acc * k after `last`.
+bool FuseFactor(Instr& last, float k) {
+  switch (last.op) {
+    case OpLoadV: last.op = OpLoadVMulK; last.k2 = k; return true;
+    case OpLoadVSquare: last.op = OpLoadVSquareMulK; last.k2 = k; return true;
+    case OpSin: last.op = OpSinMulK; last.k = k; return true;
+    case OpCos: last.op = OpCosMulK; last.k = k; return true;
+    default: return false;
+  }
+}
+
+// The one-step form of f(v), f(v * k) or f(v * v2) for a function f of one
+// argument after the step that loads its argument; OpEnd when there is none
+// (any function of v, sin and cos of the products too).
+Op FunctionOfVariable(uint8_t f, uint8_t argument) {
+  const bool sin = f == OpSin;
+  const bool wave = sin || f == OpCos;
+  switch (argument) {
+    case OpLoadV: return wave ? (sin ? OpSinV : OpCosV) : OpFuncV;
+    case OpLoadVMulK: return wave ? (sin ? OpSinVMulK : OpCosVMulK) : OpEnd;
+    case OpLoadVMulV: return wave ? (sin ? OpSinVMulV : OpCosVMulV) : OpEnd;
+    default: return OpEnd;
+  }
+}
+
+// The function's step fused into the step that loads its argument.
+bool FuseFunctionOfVariable(Instr& last, const Instr& f) {
+  if (f.count != 1 || (f.op != OpSin && f.op != OpCos && f.op < kFirstApplied)) return false;
+  const Op fused = FunctionOfVariable(f.op, last.op);
+  if (fused == OpEnd) return false;
+  last.op = fused;
+  last.sub = f.op;
+  return true;
+}
+
+// v * k3 + v2 from v * k2 then + v2.
+bool FuseScaledVariablePlusVariable(Instr& last, float* v2) {
+  if (last.op != OpLoadVMulK) return false;
+  last.op = OpLoadVMulKAddV;
+  last.k3 = last.k2;
+  last.p2 = v2;
+  return true;
+}
+
+bool FuseStore(Instr& last, float* p) {
+  if (last.op == OpLoadK) {
+    last.op = OpStoreK;
+    last.p2 = p;
+    return true;
+  }
+  if (last.p != p) return false;
+  switch (last.op) {
+    case OpAddV: last.op = OpAddToV; return true;
+    case OpVSub: last.op = OpSubFromV; return true;
+    case OpMulV: last.op = OpMulToV; return true;
+    case OpVDiv: last.op = OpDivIntoV; return true;
+    case OpLoadVAddK: last.op = OpAddKToV; return true;
+    default: return false;
+  }
+}
+
 // Fuses `in` into `last`, the step before it, where the pair has a one-step
 // form: each fused step does exactly what the two did in turn.
 bool Fuse(Instr& last, const Instr& in) {
   switch (in.op) {
-    case OpAddK:
-      if (last.op == OpMulK) last.op = OpMulAddK;
-      else if (last.op == OpLoadV) last.op = OpLoadVAddK;
-      else return false;
-      last.k2 = in.k;
-      return true;
-    case OpMulK:
-      if (last.op == OpLoadV) last.op = OpLoadVMulK;
-      else if (last.op == OpLoadVSquare) last.op = OpLoadVSquareMulK;
-      else return false;
-      last.k2 = in.k;
-      return true;
+    case OpAddK: return FuseTerm(last, in.k);
+    case OpSubK: return FuseTerm(last, -in.k);
+    case OpMulK: return FuseFactor(last, in.k);
+    case OpAddV: return FuseScaledVariablePlusVariable(last, in.p);
     case OpSquare:
       if (last.op != OpLoadV) return false;
       last.op = OpLoadVSquare;
@@ -1250,23 +1326,8 @@ bool Fuse(Instr& last, const Instr& in) {
       last.op = OpLoadVMulV;
       last.p2 = in.p;
       return true;
-    case OpStoreV:
-      if (last.op == OpLoadK) {
-        last.op = OpStoreK;
-        last.p2 = in.p;
-        return true;
-      }
-      if (last.p != in.p) return false;
-      switch (last.op) {
-        case OpAddV: last.op = OpAddToV; return true;
-        case OpVSub: last.op = OpSubFromV; return true;
-        case OpMulV: last.op = OpMulToV; return true;
-        case OpVDiv: last.op = OpDivIntoV; return true;
-        case OpLoadVAddK: last.op = OpAddKToV; return true;
-        default: return false;
-      }
-    default:
-      return false;
+    case OpStoreV: return FuseStore(last, in.p);
+    default: return FuseFunctionOfVariable(last, in);
   }
 }
 
@@ -1478,7 +1539,7 @@ class Emitter {
     Instr in = Make(n.op);
     in.count = static_cast<uint8_t>(count);
     in.arg = first;
-    Append(in);
+    AppendFusing(in);
     _slots = std::max(_slots, first + static_cast<int>(count));
     _depth = first;
   }
@@ -1785,6 +1846,12 @@ DoSubVMulK:
 DoVMulKSub:
   acc = *in->p * in->k2 - acc;
   NEXT;
+DoLoadVMulKAddK:
+  acc = *in->p * in->k2 + in->k3;
+  NEXT;
+DoLoadVMulKAddV:
+  acc = *in->p * in->k3 + *in->p2;
+  NEXT;
 DoSquare:
   acc *= acc;
   NEXT;
@@ -1856,6 +1923,39 @@ DoSin:
   NEXT;
 DoCos:
   acc = std::cos(acc);
+  NEXT;
+DoSinMulK:
+  acc = std::sin(acc) * in->k;
+  NEXT;
+DoCosMulK:
+  acc = std::cos(acc) * in->k;
+  NEXT;
+DoSinMulAddK:
+  acc = std::sin(acc) * in->k + in->k2;
+  NEXT;
+DoCosMulAddK:
+  acc = std::cos(acc) * in->k + in->k2;
+  NEXT;
+DoSinV:
+  acc = std::sin(*in->p);
+  NEXT;
+DoCosV:
+  acc = std::cos(*in->p);
+  NEXT;
+DoSinVMulK:
+  acc = std::sin(*in->p * in->k2);
+  NEXT;
+DoCosVMulK:
+  acc = std::cos(*in->p * in->k2);
+  NEXT;
+DoSinVMulV:
+  acc = std::sin(*in->p * *in->p2);
+  NEXT;
+DoCosVMulV:
+  acc = std::cos(*in->p * *in->p2);
+  NEXT;
+DoFuncV:
+  acc = ApplyOp(static_cast<Op>(in->sub), in->p, 1);
   NEXT;
 DoApplied:
   {

@@ -76,6 +76,8 @@ class Expression {
   bool Stopped() const { return _stopped; }
   bool IsValid() const { return _valid; }
   const std::string& Error() const { return _error; }
+  // Steps of the compiled program, End included: what fusing saves.
+  size_t StepCount() const { return _program.size(); }
 
   // One step of the compiled program; public so that the compiler's helpers
   // in the implementation can build it.
@@ -95,6 +97,7 @@ class Expression {
       float* p2;       // second variable of a fused step
       int32_t charge;  // loop budget a pass back to the loop's start costs
     };
+    float k3;  // third constant of a fused step (v * k2 + k3, v * k3 + v2)
   };
 
  private:
