@@ -104,6 +104,7 @@ class Expression {
   std::vector<Instr> _program;
   mutable std::vector<float> _stack;
   std::deque<float> _locals;  // var declarations; a deque keeps their addresses
+  mutable int _budget;  // loop passes left in the running evaluation
   mutable bool _stopped;
   bool _valid;
   std::string _error;
