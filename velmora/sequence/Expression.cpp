@@ -36,7 +36,8 @@ namespace {
 //     v * v * k2, v * v2, acc + v * k2, acc - v * k2, v * k2 - acc, whole
 //     powers of acc, clamp(k, acc, k2), v * k2 + k3, v * k3 + v2.
 //   Functions of one argument: sin and cos of acc times k (plus k2), of v,
-//     v * k2 and v * v2; FuncV: any other one (in `sub`) of v.
+//     v * k2 (times k3, plus k4) and v * v2; FuncV: any other one (in
+//     `sub`) of v.
 //   Compound assignments: v = acc + v, v - acc, acc * v, v / acc, v + k2.
 //   BinK, KBin, BinV, VBin: any other binary operation (in `sub`) with a
 //     constant or variable operand.
@@ -56,7 +57,8 @@ namespace {
   X(LoadVMulKAddK) X(LoadVMulKAddV)                                                                  \
   X(Add) X(Sub) X(Mul) X(Div) X(Neg) X(Sin) X(Cos)                                                   \
   X(SinMulK) X(CosMulK) X(SinMulAddK) X(CosMulAddK)                                                 \
-  X(SinV) X(CosV) X(SinVMulK) X(CosVMulK) X(SinVMulV) X(CosVMulV) X(FuncV)
+  X(SinV) X(CosV) X(SinVMulK) X(CosVMulK) X(SinVMulV) X(CosVMulV) X(FuncV)                           \
+  X(SinVMulKMulK) X(CosVMulKMulK) X(SinVMulKMulAddK) X(CosVMulKMulAddK)
 
 // Operators, then functions of one, two, three and any number of arguments
 // (three: low, value, high).
@@ -1244,6 +1246,8 @@ bool FuseTerm(Instr& last, float k) {
     case OpLoadVMulK: last.op = OpLoadVMulKAddK; last.k3 = k; return true;
     case OpSinMulK: last.op = OpSinMulAddK; last.k2 = k; return true;
     case OpCosMulK: last.op = OpCosMulAddK; last.k2 = k; return true;
+    case OpSinVMulKMulK: last.op = OpSinVMulKMulAddK; last.k4 = k; return true;
+    case OpCosVMulKMulK: last.op = OpCosVMulKMulAddK; last.k4 = k; return true;
     default: return false;
   }
 }
@@ -1255,6 +1259,8 @@ bool FuseFactor(Instr& last, float k) {
     case OpLoadVSquare: last.op = OpLoadVSquareMulK; last.k2 = k; return true;
     case OpSin: last.op = OpSinMulK; last.k = k; return true;
     case OpCos: last.op = OpCosMulK; last.k = k; return true;
+    case OpSinVMulK: last.op = OpSinVMulKMulK; last.k3 = k; return true;
+    case OpCosVMulK: last.op = OpCosVMulKMulK; last.k3 = k; return true;
     default: return false;
   }
 }
@@ -1951,6 +1957,18 @@ DoSinVMulK:
   NEXT;
 DoCosVMulK:
   acc = std::cos(*in->p * in->k2);
+  NEXT;
+DoSinVMulKMulK:
+  acc = std::sin(*in->p * in->k2) * in->k3;
+  NEXT;
+DoCosVMulKMulK:
+  acc = std::cos(*in->p * in->k2) * in->k3;
+  NEXT;
+DoSinVMulKMulAddK:
+  acc = std::sin(*in->p * in->k2) * in->k3 + in->k4;
+  NEXT;
+DoCosVMulKMulAddK:
+  acc = std::cos(*in->p * in->k2) * in->k3 + in->k4;
   NEXT;
 DoSinVMulV:
   acc = std::sin(*in->p * *in->p2);

@@ -97,7 +97,10 @@ class Expression {
       float* p2;       // second variable of a fused step
       int32_t charge;  // loop budget a pass back to the loop's start costs
     };
-    float k3;  // third constant of a fused step (v * k2 + k3, v * k3 + v2)
+    // Third and fourth constants of a fused step (v * k2 + k3, v * k3 + v2,
+    // sin(v * k2) * k3 + k4).
+    float k3;
+    float k4;
   };
 
  private:
