@@ -306,6 +306,14 @@ float ApplyOp(Op op, const float* a, int n) {
   }
 }
 
+// A binary operation of the evaluator's generic steps. Out of line, so that
+// the two arguments it lays in memory take no room in the evaluator's own
+// frame, which every evaluation would set up.
+__attribute__((noinline)) float ApplyPair(uint8_t op, float left, float right) {
+  const float a[2] = {left, right};
+  return ApplyOp(static_cast<Op>(op), a, 2);
+}
+
 bool IsCommutative(Op op) {
   switch (op) {
     case OpAdd: case OpMul: case OpEq: case OpNe: case OpAnd: case OpOr:
@@ -1890,28 +1898,16 @@ DoAddKToV:
   acc = *in->p + in->k2; *in->p = acc;
   NEXT;
 DoBinK:
-  {
-    const float a[2] = {acc, in->k};
-    acc = ApplyOp(static_cast<Op>(in->sub), a, 2);
-  }
+  acc = ApplyPair(in->sub, acc, in->k);
   NEXT;
 DoKBin:
-  {
-    const float a[2] = {in->k, acc};
-    acc = ApplyOp(static_cast<Op>(in->sub), a, 2);
-  }
+  acc = ApplyPair(in->sub, in->k, acc);
   NEXT;
 DoBinV:
-  {
-    const float a[2] = {acc, *in->p};
-    acc = ApplyOp(static_cast<Op>(in->sub), a, 2);
-  }
+  acc = ApplyPair(in->sub, acc, *in->p);
   NEXT;
 DoVBin:
-  {
-    const float a[2] = {*in->p, acc};
-    acc = ApplyOp(static_cast<Op>(in->sub), a, 2);
-  }
+  acc = ApplyPair(in->sub, *in->p, acc);
   NEXT;
 DoAdd:
   acc = _stack[in->arg] + acc;
