@@ -531,6 +531,20 @@ TEST(ExpressionStatements, EndlessLoopsStopWithNaN) {
   ASSERT_TRUE(e.Compile("a := 0; while (a < 999999) a += 1; a", bound.table));
   EXPECT_EQ(e.Value(), 999999.0f);
   EXPECT_FALSE(e.Stopped());
+  // Every evaluation starts with the whole budget and a clear flag.
+  ASSERT_TRUE(e.Compile("a := 0; while (a < b) a += 1; a", bound.table));
+  for (float passes : {1e7f, 10.0f, 1e7f, 0.0f}) {
+    bound.b = passes;
+    const float value = e.Value();
+    const bool stops = passes > static_cast<float>(Expression::kMaxLoopIterations);
+    EXPECT_EQ(e.Stopped(), stops) << passes;
+    if (stops) {
+      EXPECT_TRUE(std::isnan(value)) << passes;
+      EXPECT_GE(bound.a, static_cast<float>(Expression::kMaxLoopIterations)) << passes;
+    } else {
+      EXPECT_EQ(value, passes);
+    }
+  }
 }
 
 TEST(ExpressionDialect, RecompilingReplacesTheProgram) {

@@ -28,7 +28,9 @@ namespace {
 // itself and the operations it hands to ApplyOp. The operation codes and
 // the evaluator's table of steps are both made from these lists, so the two
 // cannot fall out of step.
-//   Control, variables and stack slots; End closes every program.
+//   Control, variables and stack slots; End closes every program, and
+//     LoopBudget opens those with a loop (only they can stop, so only they
+//     pay for filling the budget and clearing the stop flag).
 //   JumpUnless..K: a comparison with a constant fused into the branch it
 //     feeds (jump unless acc op k).
 //   ..K, K.., ..V, V..: acc op k, k op acc, acc op v, v op acc.
@@ -44,7 +46,7 @@ namespace {
 //   Add, Sub, Mul, Div: the left operand from a stack slot.
 #define EXPRESSION_STEPS(X)                                                                          \
   X(End) X(LoadK) X(LoadV) X(StoreV) X(StoreK) X(LoadSlot) X(StoreSlot)                              \
-  X(Jump) X(JumpIfFalse) X(JumpIfTrue) X(Loop) X(Return)                                             \
+  X(Jump) X(JumpIfFalse) X(JumpIfTrue) X(Loop) X(LoopBudget) X(Return)                               \
   X(JumpUnlessLtK) X(JumpUnlessLeK) X(JumpUnlessGtK) X(JumpUnlessGeK) X(JumpUnlessEqK)               \
   X(JumpUnlessNeK)                                                                                   \
   X(AddK) X(SubK) X(KSub) X(MulK) X(DivK) X(KDiv) X(PowK) X(ModK) X(ModPow2K)                        \
@@ -1364,6 +1366,8 @@ class Emitter {
   int EmitRoot(const Node& n) {
     Emit(n, true);
     Append(Make(OpEnd));
+    // Jumps are relative, so a step put in front moves none of them.
+    if (_hasLoops) _program.insert(_program.begin(), Make(OpLoopBudget));
     return _slots;
   }
 
@@ -1505,6 +1509,7 @@ class Emitter {
       Append(Make(OpLoadK));
       PushAccumulator();
     }
+    _hasLoops = true;
     _loops.push_back(LoopJumps{result, {}, {}});
     const size_t top = Label();
     std::vector<size_t> exits;
@@ -1637,6 +1642,7 @@ class Emitter {
   size_t _label = SIZE_MAX;  // the last jump target
   int _depth = 0;
   int _slots = 0;
+  bool _hasLoops = false;
 };
 
 bool Parse(std::string_view text, const ExprSymbolTable* table, std::vector<std::string>* collected,
@@ -1706,9 +1712,8 @@ __attribute__((aligned(64))) float Expression::Value() const {
   // Steps call out (sin, the applied operations), so what lives across
   // them costs a saved register on every evaluation: only the step pointer
   // and the table stay; the slots and the budget, which few formulas use,
-  // are reached through the object.
-  _stopped = false;
-  _budget = kMaxLoopIterations;
+  // are reached through the object. A program without a loop never stops,
+  // so the flag Release cleared stays clear.
   float acc = 0.0f;
   const Instr* in = _program.data();
   goto* kSteps[in->op];
@@ -1747,6 +1752,10 @@ DoLoop:
     return kNaN;
   }
   in += in->arg - 1;
+  NEXT;
+DoLoopBudget:
+  _stopped = false;
+  _budget = kMaxLoopIterations;
   NEXT;
 DoReturn:
   return kNaN;
