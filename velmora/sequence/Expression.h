@@ -16,8 +16,9 @@
 // (constants folded, small whole powers as multiplications, fmod by a power
 // of two in an exact short form, constant and variable operands fused into
 // the step that uses them, comparisons fused into their branches, frequent
-// pairs of steps fused), so an evaluation is a handful of threaded steps
-// with the value in a register. Loops are charged on every pass back to their start, and an
+// pairs of steps fused, sin(x*k)*a+b and other functions of a variable as
+// one step), so an evaluation is a handful of threaded steps with the value
+// in a register; every fused step gives the floats its parts give. Loops are charged on every pass back to their start, and an
 // evaluation that runs past the budget stops with NaN (Stopped() says so),
 // so a formula that never ends costs a bounded time per frame.
 // Variables are bound by address: the symbol table holds pointers to floats
