@@ -4,6 +4,9 @@
 // from a small target that plays the render target's colour framebuffer.
 #include <gtest/gtest.h>
 
+#include <glm/gtc/matrix_transform.hpp>
+
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -143,14 +146,15 @@ class VectorDisplayTest : public GLTest {
 
 }  // namespace
 
-TEST_F(VectorDisplayTest, FiveProgramsBuildAndGlowTargetsAreNamed) {
+TEST_F(VectorDisplayTest, SixProgramsBuildAndGlowTargetsAreNamed) {
   testing::internal::CaptureStderr();
   ASSERT_EQ(m_display->Setup(), 0);
   const std::string err = testing::internal::GetCapturedStderr();
   EXPECT_EQ(err.find("[vector_display]"), std::string::npos) << err;
   EXPECT_EQ(m_display->m_setup, 1);
-  for (GLuint p : {m_display->m_blit.program, m_display->m_blur.program, m_display->m_triangleProgram.program,
-                   m_display->m_lineProgram.program, m_display->m_pointProgram.program})
+  for (GLuint p : {m_display->m_blit.program, m_display->m_blur.program, m_display->m_blurRows.program,
+                   m_display->m_triangleProgram.program, m_display->m_lineProgram.program,
+                   m_display->m_pointProgram.program})
     EXPECT_NE(p, 0u);
   EXPECT_GE(m_display->m_lineProgram.miterLimit, 0);
   EXPECT_STREQ(m_display->m_name, "T.vector");
@@ -482,6 +486,69 @@ TEST_F(VectorDisplayTest, GlowPassesOverwriteTheirTargetsWithoutClears) {
   EXPECT_EQ(work.draws, 1 + passes + 2) << work.Text();  // lines, blur passes, pass and glow composited
   EXPECT_GT(clean[(64 * kSize + 64) * 4], 100);
   EXPECT_GT(clean[((64 + 9) * kSize + 64) * 4], 0);  // the glow is there
+}
+
+// Between the glow targets the blur fetches its column of taps instead of
+// filtering them: on a target of whole size the two programs agree on every
+// pixel, the rows near the edges (clamped) included.
+TEST_F(VectorDisplayTest, BlurBetweenGlowTargetsFetchesWhatFilteringReads) {
+  SetUpDisplay(1.0f);
+  const FramebufferGL* src = m_display->m_glow[0]->GL();
+  const FramebufferGL* dst = m_display->m_glow[1]->GL();
+  const int w = m_display->m_glow[0]->m_width, h = m_display->m_glow[0]->m_height;
+  std::vector<uint8_t> texels(size_t(w) * h * 4);
+  uint32_t seed = 12345;
+  for (uint8_t& t : texels) t = uint8_t((seed = seed * 1664525u + 1013904223u) >> 24);
+  glTextureSubImage2D(src->m_colorTexture, 0, 0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+
+  // The screen quad of a glow pass at exactly the target's size.
+  const float W = float(w), H = float(h), Z = 10000.0f;
+  const float quad[30] = {0, 0, Z, 0, 1, W, H, Z, 1, 0, W, 0, Z, 1, 1, 0, 0, Z, 0, 1, 0, H, Z, 0, 0, W, H, Z, 1, 0};
+  GLuint vao = 0, vbo = 0;
+  glCreateVertexArrays(1, &vao);
+  glCreateBuffers(1, &vbo);
+  glNamedBufferData(vbo, sizeof(quad), quad, GL_STATIC_DRAW);
+  glVertexArrayVertexBuffer(vao, 0, vbo, 0, 5 * sizeof(float));
+  glVertexArrayAttribFormat(vao, 0, 3, GL_FLOAT, GL_FALSE, 0);
+  glVertexArrayAttribFormat(vao, 1, 2, GL_FLOAT, GL_FALSE, 3 * sizeof(float));
+  for (GLuint a = 0; a < 2; ++a) {
+    glVertexArrayAttribBinding(vao, a, 0);
+    glEnableVertexArrayAttrib(vao, a);
+  }
+  const glm::mat4 projection = glm::ortho(0.0f, W, H, 0.0f, 0.0f, 70000.0f);
+  const glm::mat4 modelView = glm::translate(glm::mat4(1.0f), glm::vec3(0.0f, 0.0f, -70000.0f));
+  const auto blur = [&](const vector_display::BlurProgram& p) {
+    glUseProgram(p.program);
+    glUniformMatrix4fv(p.projection, 1, GL_FALSE, &projection[0][0]);
+    glUniformMatrix4fv(p.modelView, 1, GL_FALSE, &modelView[0][0]);
+    glUniform1f(p.alpha, 1.0f);
+    glUniform1f(p.mult, 1.0f);
+    glUniform2f(p.scale, 1.0f / H, 1.0f / H);
+    glBindFramebuffer(GL_FRAMEBUFFER, dst->m_framebuffer);
+    glViewport(0, 0, w, h);
+    glDisable(GL_BLEND);
+    glBindTextureUnit(0, src->m_colorTexture);
+    glBindVertexArray(vao);
+    glDrawArrays(GL_TRIANGLES, 0, 6);
+    std::vector<uint8_t> out(texels.size());
+    glGetTextureImage(dst->m_colorTexture, 0, GL_RGBA, GL_UNSIGNED_BYTE, GLsizei(out.size()), out.data());
+    return out;
+  };
+  const std::vector<uint8_t> filtered = blur(m_display->m_blur);
+  const std::vector<uint8_t> fetched = blur(m_display->m_blurRows);
+  glBindVertexArray(0);
+  glUseProgram(0);
+  glDeleteVertexArrays(1, &vao);
+  glDeleteBuffers(1, &vbo);
+  int worst = 0;
+  size_t worstAt = 0;
+  for (size_t i = 0; i < filtered.size(); ++i) {
+    const int d = std::abs(int(filtered[i]) - int(fetched[i]));
+    if (d > worst) worst = d, worstAt = i;
+  }
+  EXPECT_LE(worst, 1) << "pixel " << worstAt / 4 % w << "," << worstAt / 4 / w;
+  // The pattern is noise: a blur that read nothing would agree with itself.
+  EXPECT_GT(std::count_if(filtered.begin(), filtered.end(), [](uint8_t v) { return v > 40; }), int(filtered.size()) / 4);
 }
 
 TEST_F(VectorDisplayTest, FlushClampsAndOrdersTheSettings) {

@@ -123,7 +123,13 @@ void main() {
 }
 )";
 
-const char* kBlurFragment = R"(#version 450 core
+// The blur's column of taps: in the passes between the glow targets every
+// row tap lands on a texel centre of a target of the pass's own size (the
+// step is one texel tall), so those passes fetch the texel instead of
+// filtering four; the first pass reads the full-size capture between texels
+// and filters. The two programs are this source with and without
+// FETCH_ROWS defined.
+const char* kBlurFragment = R"(
 in vec2 uv;
 uniform sampler2D tex0;
 uniform vec2 scale;
@@ -131,15 +137,27 @@ uniform float alpha;
 uniform float mult;
 out vec4 fragColor;
 const float kWeights[9] = float[](0.05, 0.09, 0.12, 0.15, 0.16, 0.15, 0.12, 0.09, 0.05);
+vec4 Row(vec2 start, int i) {
+#ifdef FETCH_ROWS
+  ivec2 p = ivec2(gl_FragCoord.xy);
+  return texelFetch(tex0, ivec2(p.x, clamp(p.y + i - 4, 0, textureSize(tex0, 0).y - 1)), 0);
+#else
+  return texture(tex0, start + vec2(0.0, float(i) * scale.y));
+#endif
+}
 void main() {
   vec4 sum = vec4(0.0);
   vec2 start = uv - vec2(4.0 * scale.x, 0.0);
   for (int i = 0; i < 9; ++i) sum += texture(tex0, start + vec2(float(i) * scale.x, 0.0)) * kWeights[i];
   start = uv - vec2(0.0, 4.0 * scale.y);
-  for (int i = 0; i < 9; ++i) sum += texture(tex0, start + vec2(0.0, float(i) * scale.y)) * kWeights[i];
+  for (int i = 0; i < 9; ++i) sum += Row(start, i) * kWeights[i];
   fragColor = sum * 0.5 * vec4(mult, mult, mult, alpha * mult);
 }
 )";
+
+std::string BlurFragment(bool fetchRows) {
+  return std::string("#version 450 core\n") + (fetchRows ? "#define FETCH_ROWS\n" : "") + kBlurFragment;
+}
 
 // Shared by the triangle, line and point programs.
 const char* kGeometryVertex = R"(#version 450 core
@@ -457,6 +475,29 @@ void LookUpGeometryUniforms(vector_display::GeometryProgram& p) {
   p.textureMapped = glGetUniformLocation(id, "TEXTURE_MAPPED");
 }
 
+void LookUpBlurUniforms(vector_display::BlurProgram& p) {
+  const GLuint id = p.program;
+  p.modelView = glGetUniformLocation(id, "inModelViewMatrix");
+  p.projection = glGetUniformLocation(id, "inProjectionMatrix");
+  p.scale = glGetUniformLocation(id, "scale");
+  p.alpha = glGetUniformLocation(id, "alpha");
+  p.mult = glGetUniformLocation(id, "mult");
+  p.tex0 = glGetUniformLocation(id, "tex0");
+  glProgramUniform1i(id, p.tex0, 0);
+}
+
+// Uniforms of a glow pass: the screen quad at the glow size, the gain, and
+// the tap step (the height for both directions, so the blur is as wide as
+// it is tall in pixels of the glow target only when it is square).
+void SetBlurUniforms(const vector_display::BlurProgram& p, const glm::mat4& projection, const glm::mat4& modelView,
+                     float gain, float glowHeight) {
+  glProgramUniformMatrix4fv(p.program, p.projection, 1, GL_FALSE, glm::value_ptr(projection));
+  glProgramUniformMatrix4fv(p.program, p.modelView, 1, GL_FALSE, glm::value_ptr(modelView));
+  glProgramUniform1f(p.program, p.alpha, 1.0f);
+  glProgramUniform1f(p.program, p.mult, gain);
+  glProgramUniform2f(p.program, p.scale, 1.0f / glowHeight, 1.0f / glowHeight);
+}
+
 void DeleteProgram(GLuint& program) {
   if (program) glDeleteProgram(program);
   program = 0;
@@ -564,6 +605,7 @@ void vector_display::Destroy(vector_display*& display) {
 void vector_display::ReleaseGL() {
   DeleteProgram(m_blit.program);
   DeleteProgram(m_blur.program);
+  DeleteProgram(m_blurRows.program);
   DeleteProgram(m_triangleProgram.program);
   DeleteProgram(m_lineProgram.program);
   DeleteProgram(m_pointProgram.program);
@@ -581,9 +623,11 @@ void vector_display::ReleaseGL() {
 
 int vector_display::Setup() {
   m_blit.program = BuildProgram(kScreenVertex, nullptr, kBlitFragment, kScreenAttributes);
-  m_blur.program = m_blit.program ? BuildProgram(kScreenVertex, nullptr, kBlurFragment, kScreenAttributes) : 0;
+  m_blur.program = m_blit.program ? BuildProgram(kScreenVertex, nullptr, BlurFragment(false), kScreenAttributes) : 0;
+  m_blurRows.program =
+      m_blur.program ? BuildProgram(kScreenVertex, nullptr, BlurFragment(true), kScreenAttributes) : 0;
   m_triangleProgram.program =
-      m_blur.program ? BuildProgram(kGeometryVertex, kTriangleGeometry, FragmentWithFog(kTriangleFragmentMain),
+      m_blurRows.program ? BuildProgram(kGeometryVertex, kTriangleGeometry, FragmentWithFog(kTriangleFragmentMain),
                                     kGeometryAttributes)
                      : 0;
   m_lineProgram.program = m_triangleProgram.program
@@ -599,6 +643,7 @@ int vector_display::Setup() {
     // instead of drawing with programs and glow buffers that do not exist.
     DeleteProgram(m_blit.program);
     DeleteProgram(m_blur.program);
+    DeleteProgram(m_blurRows.program);
     DeleteProgram(m_triangleProgram.program);
     DeleteProgram(m_lineProgram.program);
     return -1;
@@ -612,14 +657,8 @@ int vector_display::Setup() {
   m_blit.tex0 = glGetUniformLocation(blit, "tex0");
   glProgramUniform1i(blit, m_blit.tex0, 0);
 
-  const GLuint blur = m_blur.program;
-  m_blur.modelView = glGetUniformLocation(blur, "inModelViewMatrix");
-  m_blur.projection = glGetUniformLocation(blur, "inProjectionMatrix");
-  m_blur.scale = glGetUniformLocation(blur, "scale");
-  m_blur.alpha = glGetUniformLocation(blur, "alpha");
-  m_blur.mult = glGetUniformLocation(blur, "mult");
-  m_blur.tex0 = glGetUniformLocation(blur, "tex0");
-  glProgramUniform1i(blur, m_blur.tex0, 0);
+  LookUpBlurUniforms(m_blur);
+  LookUpBlurUniforms(m_blurRows);
 
   LookUpGeometryUniforms(m_triangleProgram);
   glProgramUniform1i(m_triangleProgram.program, m_triangleProgram.textureMapped, 0);
@@ -961,20 +1000,18 @@ void vector_display::EndPass(GLuint previous) {
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glDisable(GL_BLEND);
     const glm::mat4 projection = glm::ortho(0.0f, m_glowWidth, m_glowHeight, 0.0f, 0.0f, kOrthoFar);
-    glUseProgram(m_blur.program);
-    glUniformMatrix4fv(m_blur.projection, 1, GL_FALSE, glm::value_ptr(projection));
-    glUniformMatrix4fv(m_blur.modelView, 1, GL_FALSE, glm::value_ptr(modelView));
-    glUniform1f(m_blur.alpha, 1.0f);
-    glUniform1f(m_blur.mult, gain);
-    // Both steps use the height, so the blur is as wide as it is tall in
-    // pixels of the glow target only when it is square.
-    glUniform2f(m_blur.scale, 1.0f / m_glowHeight, 1.0f / m_glowHeight);
+    SetBlurUniforms(m_blur, projection, modelView, gain, m_glowHeight);
+    SetBlurUniforms(m_blurRows, projection, modelView, gain, m_glowHeight);
     glViewport(0, 0, static_cast<int>(m_glowWidth), static_cast<int>(m_glowHeight));
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, m_passColorTexture);
     glBindVertexArray(m_quadGlow.vao);
+    // The row taps land on texel centres only when the glow height is
+    // whole (the step is 1 / m_glowHeight).
+    const GLuint between = m_glowHeight == std::floor(m_glowHeight) ? m_blurRows.program : m_blur.program;
     for (int i = 0; i < m_glowPasses; ++i) {
       FramebufferGL* gl = m_glow[i % 2]->GL();
+      if (i < 2) glUseProgram(i == 0 ? m_blur.program : between);
       glBindFramebuffer(GL_FRAMEBUFFER, gl->m_framebuffer);
       glDrawArrays(GL_TRIANGLES, 0, 6);
       glBindTexture(GL_TEXTURE_2D, gl->m_colorTexture);

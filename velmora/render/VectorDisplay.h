@@ -10,7 +10,7 @@
 // vector_display::Create and Setup (or Resize on an existing display), the
 // target's Destroy calls vector_display::Destroy; BindRenderTarget sets
 // g_pCurrentVectorDisplay and every target switch, BeginFrame and
-// PresentFrame call Flush. Owns: five GPU programs, two glow framebuffers,
+// PresentFrame call Flush. Owns: six GPU programs, two glow framebuffers,
 // two screen quads, the per-draw quad buffer and its own VectorHistory.
 // Shader compile and link messages go to stderr, prefixed "[vector_display] ".
 // Main thread only; every GL call needs the context current.
@@ -64,7 +64,7 @@ struct vector_display : public VectorGeometry {
   static int Create(const char* name, float width, float height, vector_display** out);
   static void Destroy(vector_display*& display);
 
-  // Builds the five programs, the glow-dot texture, the screen quads and the
+  // Builds the six programs, the glow-dot texture, the screen quads and the
   // glow targets: 0, or -1 when a program does not build (the display then
   // stays not set up and draws nothing).
   int Setup();
@@ -125,7 +125,8 @@ struct vector_display : public VectorGeometry {
   BlitProgram m_blit;
   GLuint m_passFramebuffer = 0;
   GLuint m_passColorTexture = 0;
-  BlurProgram m_blur;
+  BlurProgram m_blur;      // the first glow pass, from the full-size capture
+  BlurProgram m_blurRows;  // the passes between the glow targets
   GeometryProgram m_triangleProgram;
   GeometryProgram m_lineProgram;
   GeometryProgram m_pointProgram;
