@@ -272,12 +272,7 @@ GLFWwindow* OpenFrames(benchmark::State& state, int width, int height) {
     state.SkipWithError("no OpenGL 4.5 context (is DISPLAY set?)");
     return nullptr;
   }
-  Application& app = Application::Get();
-  app.m_aspect = 0.0f;
-  app.m_windowRect = {0, 0, width, height};
-  app.UpdateViewport();
-  g_defaultRenderTarget.Create("Default", width, height, kDefaultTargetFlags, kDefaultFramebufferFlags);
-  BindRenderTarget(&g_defaultRenderTarget, true);
+  Application::Get().StartUnboxed(width, height);
   GetClassRegistry();
   return s_window;
 }

@@ -650,12 +650,7 @@ TEST_F(ProductionReplay, FramesRepeatExactly) {
   if (picked.size() > 3) picked = {picked.front(), picked[picked.size() / 2], picked.back()};
 
   // The player's run: every effect prepared, then one Update per 1/60 s.
-  Application& app = Application::Get();
-  app.m_aspect = 0.0f;
-  app.m_windowRect = {0, 0, kWidth, kHeight};
-  app.UpdateViewport();
-  g_defaultRenderTarget.Create("Default", kWidth, kHeight, kDefaultTargetFlags, kDefaultFramebufferFlags);
-  BindRenderTarget(&g_defaultRenderTarget, true);
+  Application::Get().StartUnboxed(kWidth, kHeight);
   ASSERT_TRUE(m_sequence.LoadSequence(kSequencePath, true));
   m_sequence.m_playing = true;
   for (fxBase* fx : m_sequence.m_items) fx->SetState(StatePrepared);

@@ -71,12 +71,7 @@ int Shoot(const fs::path& dir, int width, int height, int every, int offset) {
     std::fprintf(stderr, "no OpenGL 4.5 context (is DISPLAY set?)\n");
     return 2;
   }
-  Application& app = Application::Get();
-  app.m_aspect = 0.0f;
-  app.m_windowRect = {0, 0, width, height};
-  app.UpdateViewport();
-  g_defaultRenderTarget.Create("Default", width, height, kDefaultTargetFlags, kDefaultFramebufferFlags);
-  BindRenderTarget(&g_defaultRenderTarget, true);
+  Application::Get().StartUnboxed(width, height);
   GetClassRegistry();
   int status = 0;
   {

@@ -169,6 +169,14 @@ void Application::Init(const AppConfig& config) {
 // [SECTION] Viewport
 //-----------------------------------------------------------------------------
 
+void Application::StartUnboxed(int width, int height) {
+  m_aspect = 0.0f;
+  m_windowRect = {0, 0, width, height};
+  UpdateViewport();
+  g_defaultRenderTarget.Create("Default", width, height, kDefaultTargetFlags, kDefaultFramebufferFlags);
+  BindRenderTarget(&g_defaultRenderTarget, true);
+}
+
 void Application::UpdateViewport() {
   const IntRect& r = m_windowRect;
   const float a = m_aspect;

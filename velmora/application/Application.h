@@ -18,6 +18,10 @@ class Application {
   void Init(const AppConfig& config);
   void Run(const AppConfig& config);
   void UpdateViewport();
+  // The drawing start of a window of width x height without letterboxing,
+  // for the tools and tests that play the production in a hidden window:
+  // window rectangle and viewport, "Default" made at that size and bound.
+  void StartUnboxed(int width, int height);
 
   std::string m_title;
   IntRect m_windowRect;
