@@ -1,12 +1,15 @@
 // Ambient particles: the field offset as a function of the camera's motion,
 // the program's shape constant, and pixels for Enabled off, Density 0, the
 // stencil mask (and the write mask left usable), the debug grid and the
-// spotlight, read back from "Default".
+// spotlight, read back from "Default"; and the field's pixels against a
+// plain per-pixel evaluation of the same field, for every shape and the
+// sample production's settings.
 #include <gtest/gtest.h>
 
 #include <glm/gtc/matrix_transform.hpp>
 
 #include <cmath>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -257,5 +260,189 @@ TEST_F(AmbientParticles, ValuesPastTheirRangesReachTheShaderClampedOrDrawNothing
     Clear(0.0f, 0.0f, 1.0f, 1.0f);
     Run(properties);
     EXPECT_EQ(Count([](const Rgba8& p) { return !PixelNear(p, Rgba8{0, 0, 0, 0}); }), 0) << properties;
+  }
+}
+
+namespace {
+
+// The field evaluated wholly per pixel, every layer's and every frame's
+// values included: the straightforward form the effect's program must match.
+const char* const kPerPixelField = R"(SHADER_HEADER
+in vec2 TexCoords;
+in vec2 fragCoord;
+out vec4 fragColor;
+uniform int SEED;
+uniform float FADE;
+uniform int ENABLED;
+uniform vec4 COLOR0;
+uniform vec4 COLOR1;
+uniform vec3 GLOBAL_MOTION;
+uniform float BLUR;
+uniform float NOISE_MOTION;
+uniform int DENSITY;
+uniform float SCALE;
+uniform float SIZE;
+uniform float DEPTH_SCALE;
+uniform float DEPTH_ALPHA;
+uniform float SPOTLIGHT;
+uniform vec2 LIGHT_POSXY;
+uniform float LIGHT_ROTZ;
+uniform float LIGHT_APERTURE;
+uniform float LIGHT_FALLBACK;
+uniform float LIGHT_DISTANCE;
+uniform int DEBUG_GRID;
+uniform int DEBUG_SPOTLIGHT;
+uniform vec3 CAMERA_POSITION;
+uniform vec3 CAMERA_ROTATION;
+
+// A fallback of 0 would divide by zero at the cone's edge.
+float linearstep(float x, float a, float b) { return (clamp(x, a, b) - a) / max(b - a, 1e-6); }
+vec2 rot(vec2 v, float a) { return vec2(v.x * sin(a) + v.y * cos(a), -v.x * cos(a) + v.y * sin(a)); }
+float hash12(vec2 x) {
+  vec2 f = fract(x * vec2(451.45, 231.95));
+  f += dot(f, f + 78.78);
+  return fract(f.x * f.y);
+}
+vec2 hash21(float x) { return fract(sin(x * vec2(24.0181, 52.1984)) * 5081.4972); }
+
+// Coverage falling from 1 at `inner` to 0 at `outer`. smoothstep has no
+// value for equal edges; there the edge is hard.
+float fall(float outer, float inner, float d) {
+  return outer == inner ? 1.0 - step(outer, d) : smoothstep(outer, inner, d);
+}
+
+// An outline: the filled shape minus a slightly smaller one.
+float ring(float d, float sz, float b, float inner, float soft) {
+  return fall(sz, sz * b, d) - fall(inner * sz, (inner * sz - soft) * b, d);
+}
+
+float shape(vec2 g) {
+  float sz = SIZE;
+  // A particle of no size covers nothing (not the whole cell).
+  if (sz <= 0.0) return 0.0;
+  float b = 0.999 - BLUR;
+  if (CONST_PARTICLE_SHAPE == 1) return ring(max(abs(g.x), abs(g.y)), sz, b, 0.9, 0.01);
+  if (CONST_PARTICLE_SHAPE == 2)
+    return ring(length(g), sz, b, 0.98, 0.02) + fall(0.637 * sz, 0.0, length(g + LIGHT_POSXY * 0.196 * sz));
+  if (CONST_PARTICLE_SHAPE == 3) return fall(sz, sz * b, abs(g.x) + abs(g.y));
+  if (CONST_PARTICLE_SHAPE == 4) {
+    float e = min(min(abs(g.x), abs(g.y)), abs(g.x) + abs(g.y)) < 0.1 * sz ? length(g) : sz;
+    return fall(sz, sz * b, e);
+  }
+  if (CONST_PARTICLE_SHAPE == 5) return ring(length(g), sz, b, 0.98, 0.02);
+  return fall(sz, sz * b, length(g));
+}
+
+vec4 cell(vec2 q, float s) {
+  vec2 c = floor(q);
+  float h = hash12(c);
+  vec4 particle = mix(COLOR0, COLOR1, h);
+  vec2 centre = rot(vec2(0.0, 1.0), NOISE_MOTION * iTime * 3.0 * (h - 0.5)) * (0.5 - SIZE) + c + 0.5;
+  return shape(centre - q) * particle * s;
+}
+
+void main()
+{
+  vec2 uv = (2.0 * fragCoord - iResolution.xy) / iResolution.x;
+  vec3 cameraPos = CAMERA_POSITION + GLOBAL_MOTION * iTime;
+
+  vec2 l = uv - LIGHT_POSXY;
+  vec2 axis = rot(vec2(0.0, -1.0), LIGHT_ROTZ);
+  float len = length(l);
+  // Rounding can push the cosine of two unit vectors past 1, where acos has
+  // no value; the light's own position counts as inside the cone.
+  float ang = len > 0.0 ? acos(clamp(dot(l / len, axis), -1.0, 1.0)) : 0.0;
+  float spot = (1.0 - linearstep(ang, LIGHT_APERTURE, LIGHT_APERTURE + LIGHT_FALLBACK)) *
+               (1.0 - min(1.0, len / LIGHT_DISTANCE));
+
+  float spotMix = 1.0 - (1.0 - spot) * SPOTLIGHT;
+  float k = 1.0 / SCALE;
+  int n = DENSITY;
+  float fn = float(n);
+  float seed = floor(cameraPos.z) + float(SEED) * fn;
+  float o = fract(cameraPos.z);
+  float alpha = 1.0;
+  float previousScale = 0.0;
+  vec4 colour = vec4(0.0);
+  // A scale of 0 would make every layer's grid infinitely coarse (NaN).
+  if (ENABLED != 0 && SCALE > 0.0) {
+    for (int i = 1; i <= n; ++i) {
+      float fi = float(i);
+      float targetScale = k * ((fi - 1.0) * DEPTH_SCALE + 1.0);
+      float scale = mix(targetScale, previousScale, o);
+      vec2 q = (uv + CAMERA_ROTATION.xy) * scale + cameraPos.xy + 10.0 * hash21(seed + fi);
+      float blend = 1.0;
+      if (o != 0.0 && (i == 1 || i == n)) {
+        float w = fi - o;
+        blend = smoothstep(0.0, 1.0, w) * (1.0 - smoothstep(fn - 1.0, fn, w));
+      }
+      float fog = mix(alpha * DEPTH_ALPHA, alpha, o) * blend;
+      colour += cell(q, spotMix) * fog;
+      alpha *= DEPTH_ALPHA;
+      previousScale = targetScale;
+      if (DEBUG_GRID != 0 && min(fract(q).x, fract(q).y) < 0.01) colour.g += (fn + 1.0 - fi) / (fn + 1.0);
+    }
+  }
+  colour *= FADE;
+  if (DEBUG_SPOTLIGHT != 0) colour.r = spot;
+  fragColor = colour;
+}
+)";
+
+class AmbientFieldPixels : public DefaultTargetTest {
+ protected:
+  AmbientFieldPixels() : DefaultTargetTest(kWidth, kHeight) {}
+  static constexpr int kWidth = 160, kHeight = 120;
+
+  // The whole target after one frame of a field with these properties at
+  // local time t and field offset `offset`, over opaque black; with
+  // `perPixel`, drawn by the per-pixel evaluation.
+  std::vector<uint8_t> Field(const std::string& properties, float t, const glm::vec3& offset, bool perPixel) {
+    auto* fx = static_cast<fxAmbientParticles*>(AddRunning("fxAmbientParticles", properties));
+    if (fx == nullptr) return {};
+    if (perPixel) fx->m_program.m_stages[StageFragment].source = kPerPixelField;
+    fx->m_motion.offset = offset;
+    glBindFramebuffer(GL_FRAMEBUFFER, g_defaultRenderTarget.m_colorFramebuffer->GL()->m_framebuffer);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    Frame(fx, t);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, g_defaultRenderTarget.m_colorFramebuffer->GL()->m_framebuffer);
+    return ReadPixels(0, 0, kWidth, kHeight);
+  }
+};
+
+}  // namespace
+
+TEST_F(AmbientFieldPixels, MatchThePerPixelEvaluationWithinOneLevel) {
+  const std::string motes = R"("BlendMode":2,"Shape":2,"Seed":3,"NoiseMotion":0.6,"Color0.r":0.25,"Color0.g":0.35,
+      "Color0.b":0.9,"Color1.g":0.75,"Color1.b":0.45,"Scale":0.6,"Size":0.22,"Blur":0.55,"Density":5,"zScale":0.7,
+      "zAlpha":0.78,"Spotlight":0.45,"LightPosXY.x":0.9,"LightPosXY.y":0.75,"LightRotZ":0.9,"LightAperture":0.6,
+      "LightFallback":0.5,"LightDistance":2.6)";
+  struct Case {
+    std::string properties;
+    float t;
+    glm::vec3 offset;  // a fractional z blends the nearest and farthest layers
+  };
+  std::vector<Case> cases = {
+      {"{" + motes + "}", 0.0f, {0.0f, 0.0f, 0.0f}},
+      {"{" + motes + "}", 7.3f, {0.4f, -1.3f, 2.35f}},
+      {"{" + motes + R"(,"Size":0.45,"Blur":0,"Spotlight":1})", 3.0f, {5.0f, 2.0f, -7.8f}},
+      {R"({"BlendMode":2,"Density":20,"Scale":2,"Size":0.5,"Blur":1,"zScale":1,"zAlpha":1})", 50.0f, {0, 0, 0.5f}},
+      {R"({"BlendMode":0,"Size":0,"Shape":2,"DebugGrid":true,"DebugLight":true,"Density":3})", 1.0f, {0, 0, 0.25f}},
+  };
+  for (int shape = 0; shape < 6; ++shape)
+    cases.push_back({R"({"BlendMode":2,"Size":0.4,"Blur":0.3,"Shape":)" + std::to_string(shape) + "}", 2.5f,
+                     {1.5f, 0.5f, 3.6f}});
+  for (const Case& c : cases) {
+    const std::vector<uint8_t> expected = Field(c.properties, c.t, c.offset, true);
+    const std::vector<uint8_t> got = Field(c.properties, c.t, c.offset, false);
+    ASSERT_EQ(got.size(), expected.size()) << c.properties;
+    int far = 0, lit = 0;
+    for (size_t i = 0; i < got.size(); ++i) {
+      far += std::abs(int(got[i]) - int(expected[i])) > 1 ? 1 : 0;
+      lit += (i % 4 != 3 && expected[i] > 0) ? 1 : 0;
+    }
+    EXPECT_EQ(far, 0) << "channels more than one level apart: " << c.properties;
+    EXPECT_GT(lit, 0) << "the case draws something: " << c.properties;
   }
 }
