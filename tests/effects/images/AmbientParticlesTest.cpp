@@ -394,13 +394,15 @@ class AmbientFieldPixels : public DefaultTargetTest {
   AmbientFieldPixels() : DefaultTargetTest(kWidth, kHeight) {}
   static constexpr int kWidth = 160, kHeight = 120;
 
+  enum Drawing { PerPixelReference, WholeField, ParticleSquares };
   // The whole target after one frame of a field with these properties at
-  // local time t and field offset `offset`, over opaque black; with
-  // `perPixel`, drawn by the per-pixel evaluation.
-  std::vector<uint8_t> Field(const std::string& properties, float t, const glm::vec3& offset, bool perPixel) {
+  // local time t and field offset `offset`, over opaque black, drawn as
+  // `drawing` says.
+  std::vector<uint8_t> Field(const std::string& properties, float t, const glm::vec3& offset, Drawing drawing) {
     auto* fx = static_cast<fxAmbientParticles*>(AddRunning("fxAmbientParticles", properties));
     if (fx == nullptr) return {};
-    if (perPixel) fx->m_program.m_stages[StageFragment].source = kPerPixelField;
+    fx->m_particleSquares = drawing == ParticleSquares;
+    if (drawing == PerPixelReference) fx->m_program.m_stages[StageFragment].source = kPerPixelField;
     fx->m_motion.offset = offset;
     glBindFramebuffer(GL_FRAMEBUFFER, g_defaultRenderTarget.m_colorFramebuffer->GL()->m_framebuffer);
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
@@ -434,15 +436,16 @@ TEST_F(AmbientFieldPixels, MatchThePerPixelEvaluationWithinOneLevel) {
     cases.push_back({R"({"BlendMode":2,"Size":0.4,"Blur":0.3,"Shape":)" + std::to_string(shape) + "}", 2.5f,
                      {1.5f, 0.5f, 3.6f}});
   for (const Case& c : cases) {
-    const std::vector<uint8_t> expected = Field(c.properties, c.t, c.offset, true);
-    const std::vector<uint8_t> got = Field(c.properties, c.t, c.offset, false);
-    ASSERT_EQ(got.size(), expected.size()) << c.properties;
-    int far = 0, lit = 0;
-    for (size_t i = 0; i < got.size(); ++i) {
-      far += std::abs(int(got[i]) - int(expected[i])) > 1 ? 1 : 0;
-      lit += (i % 4 != 3 && expected[i] > 0) ? 1 : 0;
-    }
-    EXPECT_EQ(far, 0) << "channels more than one level apart: " << c.properties;
+    const std::vector<uint8_t> expected = Field(c.properties, c.t, c.offset, PerPixelReference);
+    int lit = 0;
+    for (size_t i = 0; i < expected.size(); ++i) lit += (i % 4 != 3 && expected[i] > 0) ? 1 : 0;
     EXPECT_GT(lit, 0) << "the case draws something: " << c.properties;
+    for (Drawing drawing : {WholeField, ParticleSquares}) {
+      const std::vector<uint8_t> got = Field(c.properties, c.t, c.offset, drawing);
+      ASSERT_EQ(got.size(), expected.size()) << c.properties;
+      int far = 0;
+      for (size_t i = 0; i < got.size(); ++i) far += std::abs(int(got[i]) - int(expected[i])) > 1 ? 1 : 0;
+      EXPECT_EQ(far, 0) << "channels more than one level apart, drawing " << drawing << ": " << c.properties;
+    }
   }
 }

@@ -12,8 +12,12 @@
 #pragma once
 #include <glm/glm.hpp>
 
+#include <vector>
+
 #include "sequence/fxBase.h"
 #include "render/rvProgram.h"
+
+struct Framebuffer;
 
 // A uniform of the program with the value it gets at every bind; -1 until
 // the program is built.
@@ -53,8 +57,18 @@ class shAmbientParticles : public rvProgram2D {
   CachedUniform<glm::vec3> m_cameraRotation;
   int m_shape = 0;
   int m_builtShape = -1;  // the shape last set as the program constant
+  // What the program draws: 0 the whole field per pixel; 1 one square per
+  // particle of layer LAYER (instances in rows of COLUMNS), adding its
+  // colour into a float target; 2 that float target (FIELD_SUM) faded.
+  int m_pass = 0;
+  // The program whose values (and shape) this one draws with; null: its own.
+  const shAmbientParticles* m_valuesFrom = nullptr;
+  int m_layerLocation = -1;
+  int m_columnsLocation = -1;
+  int m_sumLocation = -1;
 
  private:
+  const shAmbientParticles& Values() const;
   void UploadAll() const;
 };
 
@@ -96,8 +110,24 @@ class fxAmbientParticles : public fxBase {
   FieldMotion m_motion;
   bool m_useStencil;
   int m_blendMode;
-  shAmbientParticles m_program;
+  shAmbientParticles m_program;  // the whole field per pixel; holds the values
   bool m_enabled;
   bool m_debugLight;
   bool m_debugGrid;
+  // Off: the field is always drawn per pixel (the reference the particle
+  // squares are compared with).
+  bool m_particleSquares;
+  shAmbientParticles m_squareProgram;
+  shAmbientParticles m_sumProgram;
+  Framebuffer* m_sum;  // the particles' float sum, the size of the viewport
+  GLuint m_squareArray;
+
+ private:
+  // The instances of each layer's squares (columns, rows), or false when
+  // the per-pixel field is the one to draw: a debug view, nothing to draw,
+  // or more squares than the per-pixel pass is worth.
+  bool SquareGrid(int width, int height, std::vector<glm::ivec2>& grid) const;
+  // Draws the particles of every layer into m_sum, cleared first; the
+  // framebuffer and viewport are put back.
+  void AddParticles(const std::vector<glm::ivec2>& grid, const GLint viewport[4]);
 };
