@@ -1,13 +1,17 @@
 // Image effect: 2D rectangles with their ratio, cover and fullscreen rules,
 // 3D quads and billboards under the target's camera, blend modes at half
-// fade, the two colour formulas, glow, buffer sources and bad pictures,
-// checked by readback of "Default".
+// fade, the two colour formulas and the bare modulation that stands in for
+// them, glow, buffer sources and bad pictures, checked by readback of
+// "Default".
 #include <gtest/gtest.h>
 
 #include <glm/gtc/matrix_transform.hpp>
 
 #include <cmath>
+#include <cstdlib>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "effects/EffectBlend.h"
 #include "effects/buffers/fxBuffer.h"
@@ -183,6 +187,47 @@ TEST_F(ImageEffects, BlendModesAtHalfFade) {
         EXPECT_FALSE(glIsEnabled(GL_BLEND)) << "the 2D unbind puts the blend switch back";
       }
     }
+  }
+}
+
+TEST_F(ImageEffects, TheBareModulationKeepsThePixelsAndIsUsedOnlyWhenNothingNeedsAClamp) {
+  // A picture with a hard edge, magnified with linear filtering, faded and
+  // blended: every pixel of the bare modulation against the full formula.
+  const std::string picture = R"("PNG File":"img/halves.png","2d/Fullscreen":true,"ColorBlend":1,)";
+  struct Case {
+    std::string colours;
+    bool modulates;
+  };
+  const Case cases[] = {
+      {R"("ColorMul.r":0.8,"ColorMul.g":0.6,"ColorMul.a":0.9)", true},
+      {R"("Intensity":2,"ColorMul.r":0.5,"ColorMul.g":0.25,"ColorMul.b":0.5,"ColorMul.a":0.5)", true},
+      {R"("ColorMul.g":-0.5)", false},  // a factor below 0 needs the clamp
+      {R"("ColorAdd.b":0.1)", false},
+  };
+  const auto frame = [&](const Case& c, bool shortcut, fxImage** drawn) {
+    Clear(0.2f, 0.4f, 0.6f, 1.0f);
+    fxImage* fx = Image("{" + picture + c.colours + "}");
+    fx->m_modulateShortcut = shortcut;
+    RunAtHalfFade(fx);
+    *drawn = fx;
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, g_defaultRenderTarget.m_colorFramebuffer->GL()->m_framebuffer);
+    return ReadPixels(0, 0, kSize, kSize);
+  };
+  for (const Case& c : cases) {
+    fxImage* reference = nullptr;
+    fxImage* shortcut = nullptr;
+    const std::vector<uint8_t> expected = frame(c, false, &reference);
+    const std::vector<uint8_t> got = frame(c, true, &shortcut);
+    EXPECT_EQ(reference->m_modulateProgram.m_program, 0u) << c.colours;
+    EXPECT_EQ(shortcut->m_modulateProgram.m_program != 0, c.modulates) << c.colours;
+    ASSERT_EQ(got.size(), expected.size());
+    int far = 0;
+    for (size_t i = 0; i < got.size(); ++i) far += std::abs(int(got[i]) - int(expected[i])) > 1 ? 1 : 0;
+    EXPECT_EQ(far, 0) << c.colours;
+    // Across the edge the filter draws in-between reds.
+    std::set<int> reds;
+    for (int x = 0; x < kSize; ++x) reds.insert(expected[(size_t(kSize / 2) * kSize + x) * 4]);
+    EXPECT_GE(reds.size(), 4u) << c.colours;
   }
 }
 

@@ -1,14 +1,21 @@
-// fxAmbientParticles: a procedural field of floating particles drawn in one
-// full-target fragment pass: several depth layers of a jittered grid, one
-// particle of a chosen shape per cell, coloured between two colours and
-// slowly wobbling, darkened outside an optional screen-space spotlight. The
-// field follows the current render target's camera: the camera's motion
-// (and a constant drift) accumulates into a field offset, so the particles
-// seem to stay put in space while the camera moves through them.
+// fxAmbientParticles: a procedural field of floating particles computed on
+// the GPU: several depth layers of a jittered grid, one particle of a chosen
+// shape per cell, coloured between two colours and slowly wobbling,
+// darkened outside an optional screen-space spotlight. The field follows
+// the current render target's camera: the camera's motion (and a constant
+// drift) accumulates into a field offset, so the particles seem to stay put
+// in space while the camera moves through them.
 //
-// Depends on the 2D program (render/rvProgram.h), the render targets'
-// camera matrices and the shared blend modes. Owns its program; no particle
-// lives on the CPU. Main thread only.
+// Most pixels of a layer hold no particle, so the field is drawn as one
+// square per particle, layer after layer, adding into a float target, then
+// that sum is drawn over the current target in one pass; the debug views
+// and very fine grids are drawn per pixel over the whole target instead.
+// Both give the same pixels.
+//
+// Depends on the 2D program (render/rvProgram.h), framebuffers, the render
+// targets' camera matrices and the shared blend modes. Owns its programs,
+// the float target and the squares' vertex array; no particle lives on the
+// CPU. Main thread only.
 #pragma once
 #include <glm/glm.hpp>
 
@@ -72,8 +79,9 @@ class shAmbientParticles : public rvProgram2D {
   void UploadAll() const;
 };
 
-// The field's stage texts (engine form, expecting the CONST_PARTICLE_SHAPE
-// constant), for programs that draw the field outside the effect.
+// The field's stage texts (engine form, expecting the CONST_FIELD_PASS and
+// CONST_PARTICLE_SHAPE constants), for programs that draw the field outside
+// the effect.
 const char* AmbientFieldVertex();
 const char* AmbientFieldFragment();
 

@@ -49,6 +49,19 @@ const char* const kImage3dFragment =
     "  FragColor = texture(TEX_ID, fsTexCoord) * MUL_COLOR + ADD_COLOR;\n"
     "}\n";
 
+// The 2D draw's colour formula when nothing is added and nothing needs a
+// clamp (see fxImage::Modulates).
+const char* const kModulateFragment =
+    "SHADER_HEADER\n"
+    "in vec2 TexCoords;\n"
+    "out vec4 fragColor;\n"
+    "uniform sampler2D iChannel0;\n"
+    "uniform vec4 vMulColor;\n"
+    "void main()\n"
+    "{\n"
+    "  fragColor = texture(iChannel0, TexCoords) * vMulColor;\n"
+    "}\n";
+
 void UploadVec4(int location, const glm::vec4& v) {
   if (location >= 0) glUniform4f(location, v.x, v.y, v.z, v.w);
 }
@@ -205,7 +218,10 @@ fxImage::fxImage(ClassDesc* desc)
       m_keepRatioY(true),
       m_repeatUV(false),
       m_textureLoaded(false),
-      m_glow(false) {}
+      m_glow(false),
+      m_modulateShortcut(true) {
+  m_modulateProgram.m_stages[StageFragment].source = kModulateFragment;
+}
 
 fxImage::~fxImage() { Kill(); }
 
@@ -240,6 +256,7 @@ void fxImage::Init() {
 
 void fxImage::Kill() {
   m_program2d.Release();
+  m_modulateProgram.Release();
   m_program3d.Release();
   ReleaseQuad();
 }
@@ -295,31 +312,44 @@ GLuint BufferTexture(fxBufferDisplay* buffer) {
 
 }  // namespace
 
+bool fxImage::Modulates(GLuint texture, const glm::vec4& mul, const glm::vec4& add) const {
+  if (!m_modulateShortcut || texture == 0 || add != glm::vec4(0.0f)) return false;
+  for (int i = 0; i < 4; ++i)
+    if (!(mul[i] >= 0.0f && mul[i] <= 1.0f)) return false;
+  GLint format = 0;
+  glGetTextureLevelParameteriv(texture, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
+  return format == GL_RGBA8 || format == GL_RGB8;
+}
+
 void fxImage::Draw2d() {
   GlowScope glow(m_glow);
-  if (BufferRunning())
-    m_program2d.BindTexture(BufferTexture(m_buffer));
-  else
-    m_program2d.Bind();
-  ApplyEffectBlend(m_colorBlend, AlphaEquation::Max);
   const glm::vec4 mul = MultiplyColor(), add = AddColor();
+  const bool buffer = BufferRunning();
+  const GLuint texture = buffer ? BufferTexture(m_buffer) : m_program2d.m_textureSlot.GetTexture();
+  const bool modulates = Modulates(texture, mul, add);
+  rvTexColorProgram2D& program = modulates ? m_modulateProgram : m_program2d;
+  if (buffer || modulates)
+    program.BindTexture(texture);
+  else
+    program.Bind();
+  ApplyEffectBlend(m_colorBlend, AlphaEquation::Max);
   for (int i = 0; i < 4; ++i) {
-    m_program2d.m_mulColor[i] = mul[i];
-    m_program2d.m_addColor[i] = add[i];
+    program.m_mulColor[i] = mul[i];
+    program.m_addColor[i] = add[i];
   }
-  m_program2d.UploadColor(m_program2d.m_mulColorLocation, m_program2d.m_mulColor);
-  m_program2d.UploadColor(m_program2d.m_addColorLocation, m_program2d.m_addColor);
+  program.UploadColor(program.m_mulColorLocation, program.m_mulColor);
+  program.UploadColor(program.m_addColorLocation, program.m_addColor);
 
   const int flags = (m_repeatUV ? RECT_COVER : 0) | (m_keepRatioX ? RECT_KEEP_ASPECT_H : 0) |
                     (m_keepRatioY ? RECT_KEEP_ASPECT_W : 0);
-  if (m_program2d.m_texWidth > 0 && m_program2d.m_texHeight > 0) {
+  if (program.m_texWidth > 0 && program.m_texHeight > 0) {
     if (m_fullscreen)
-      m_program2d.DrawFull(flags);
+      program.DrawFull(flags);
     else
-      m_program2d.DrawRect(flags, (m_screenPos.x + 1.0f) * 0.5f, (m_screenPos.y + 1.0f) * 0.5f, m_screenSize,
-                           m_screenSize);
+      program.DrawRect(flags, (m_screenPos.x + 1.0f) * 0.5f, (m_screenPos.y + 1.0f) * 0.5f, m_screenSize,
+                       m_screenSize);
   }
-  m_program2d.Unbind();
+  program.Unbind();
 }
 
 void fxImage::Draw3d() {

@@ -90,9 +90,20 @@ class fxImage : public fxBase {
   bool m_repeatUV;
   bool m_textureLoaded;
   bool m_glow;
+  // The 2D draw when the colour terms cannot take the picture out of 0..1:
+  // a bare modulation, which llvmpipe runs faster than the add, multiply
+  // and clamp of m_program2d, with the same pixels.
+  rvTexColorProgram2D m_modulateProgram;
+  // Off: every 2D draw goes through m_program2d (the reference the bare
+  // modulation is compared with).
+  bool m_modulateShortcut;
 
  private:
   bool BufferRunning() const;
+  // Whether the 2D draw of `texture` with these colour terms may go through
+  // m_modulateProgram: nothing added, factors within 0..1 and an 8-bit
+  // normalized texture, so the add and the clamp change nothing.
+  bool Modulates(GLuint texture, const glm::vec4& mul, const glm::vec4& add) const;
   void Draw2d();
   void Draw3d();
   void CreateQuad();
