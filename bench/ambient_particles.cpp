@@ -135,13 +135,12 @@ GLuint BareProgram(const std::string& vertex, const std::string& fragment) {
 }
 
 // One of the field's stage texts with the engine's header written out: the
-// version, the engine uniforms, the whole-field pass and the shape constant.
+// version, the engine uniforms and the shape constant.
 std::string BareFieldStage(const char* stage, int shape) {
   std::string text = stage;
   const std::string marker = "SHADER_HEADER";
   text.replace(text.find(marker), marker.size(),
-               "#version 450 core\nuniform vec2 iResolution;\nuniform float iTime;\nconst int CONST_FIELD_PASS = 0;\n"
-               "const int CONST_PARTICLE_SHAPE = " +
+               "#version 450 core\nuniform vec2 iResolution;\nuniform float iTime;\nconst int CONST_PARTICLE_SHAPE = " +
                    std::to_string(shape) + ";\n");
   return text;
 }
