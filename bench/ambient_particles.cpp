@@ -3,16 +3,15 @@
 // spotlight on, additive blending over an RGBA8 target), and the bare GL
 // passes it is measured against:
 //  - AmbientParticles: the effect's update (uniforms, blend, the draw);
-//  - BareFieldPass: the effect's own stages in a plain program (one
-//    full-screen triangle, uniforms set once): the engine's wrapping taken
-//    away, the per-pixel work left;
+//  - BareFieldPass: the same field fragment stage in a plain program of our
+//    own (one full-screen triangle, gl_FragCoord, uniforms set once): the
+//    engine's wrapping taken away, the per-pixel work left;
 //  - BareFlatPass: one full-screen triangle writing a constant with the same
 //    blend: the floor of any pass that touches every pixel.
 // glFinish closes every iteration, so the rasteriser's work is counted.
 //   DISPLAY=:N LP_NUM_THREADS=2 build/bench/bench_ambient_particles
 #include <benchmark/benchmark.h>
 
-#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -93,15 +92,17 @@ void BM_AmbientParticles(benchmark::State& state) {
 }
 BENCHMARK(BM_AmbientParticles)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// The engine's 2D vertex stage written plainly: position and texture
-// coordinate in, texture coordinate out.
-const char* const kFlatVertex = R"(#version 450 core
-layout(location = 0) in vec2 aPos;
-layout(location = 1) in vec2 aTexCoords;
+// A program of one full-screen triangle whose vertex stage hands the
+// fragment stage its pixel position as `fragCoord`.
+const char* const kBareVertex = R"(#version 450 core
 out vec2 TexCoords;
+out vec2 fragCoord;
+uniform vec2 iResolution;
 void main() {
-  TexCoords = aTexCoords;
-  gl_Position = vec4(aPos, 0.0, 1.0);
+  vec2 corner = vec2((gl_VertexID << 1) & 2, gl_VertexID & 2);
+  TexCoords = corner;
+  fragCoord = corner * iResolution;
+  gl_Position = vec4(corner * 2.0 - 1.0, 0.0, 1.0);
 }
 )";
 
@@ -119,8 +120,8 @@ GLuint Stage(GLenum kind, const std::string& text) {
 }
 
 // 0 when the stages do not link.
-GLuint BareProgram(const std::string& vertex, const std::string& fragment) {
-  const GLuint vs = Stage(GL_VERTEX_SHADER, vertex), fs = Stage(GL_FRAGMENT_SHADER, fragment);
+GLuint BareProgram(const std::string& fragment) {
+  const GLuint vs = Stage(GL_VERTEX_SHADER, kBareVertex), fs = Stage(GL_FRAGMENT_SHADER, fragment);
   const GLuint program = glCreateProgram();
   glAttachShader(program, vs);
   glAttachShader(program, fs);
@@ -134,10 +135,10 @@ GLuint BareProgram(const std::string& vertex, const std::string& fragment) {
   return 0;
 }
 
-// One of the field's stage texts with the engine's header written out: the
+// The field's own fragment text with the engine's header written out: the
 // version, the engine uniforms and the shape constant.
-std::string BareFieldStage(const char* stage, int shape) {
-  std::string text = stage;
+std::string BareFieldFragment(int shape) {
+  std::string text = AmbientFieldFragment();
   const std::string marker = "SHADER_HEADER";
   text.replace(text.find(marker), marker.size(),
                "#version 450 core\nuniform vec2 iResolution;\nuniform float iTime;\nconst int CONST_PARTICLE_SHAPE = " +
@@ -179,9 +180,6 @@ void SetFieldUniforms(GLuint program, const fxAmbientParticles& fx) {
   SetUniform(program, "LIGHT_DISTANCE", p.m_lightDistance.value);
 }
 
-// One triangle over the whole target: position, then texture coordinate.
-const float kTriangle[] = {-1, -1, 0, 0, 3, -1, 2, 0, -1, 3, 0, 2};
-
 // One full-screen triangle per iteration with additive blending.
 void RunBarePass(benchmark::State& state, GLuint program) {
   FieldScene scene;
@@ -191,17 +189,8 @@ void RunBarePass(benchmark::State& state, GLuint program) {
     scene.Close();
     return;
   }
-  GLuint vao = 0, vbo = 0;
+  GLuint vao = 0;
   glGenVertexArrays(1, &vao);
-  glGenBuffers(1, &vbo);
-  glBindVertexArray(vao);
-  glBindBuffer(GL_ARRAY_BUFFER, vbo);
-  glBufferData(GL_ARRAY_BUFFER, sizeof(kTriangle), kTriangle, GL_STATIC_DRAW);
-  for (GLuint i = 0; i < 2; ++i) {
-    glVertexAttribPointer(i, 2, GL_FLOAT, GL_FALSE, 4 * sizeof(float),
-                          reinterpret_cast<const void*>(uintptr_t(i * 2 * sizeof(float))));
-    glEnableVertexAttribArray(i);
-  }
   for (auto _ : state) {
     scene.BeginFrame();
     glUseProgram(program);
@@ -213,7 +202,6 @@ void RunBarePass(benchmark::State& state, GLuint program) {
     glFinish();
   }
   glBindVertexArray(0);
-  glDeleteBuffers(1, &vbo);
   glDeleteVertexArrays(1, &vao);
   glUseProgram(0);
   glDisable(GL_BLEND);
@@ -229,9 +217,7 @@ void BM_BareFieldPass(benchmark::State& state) {
   std::unique_ptr<fxAmbientParticles> fx(
       static_cast<fxAmbientParticles*>(fxAmbientParticles::Create(fxAmbientParticles::GetClassDesc())));
   UseProductionSettings(*fx);
-  const int shape = fx->m_program.m_shape;
-  const GLuint program =
-      BareProgram(BareFieldStage(AmbientFieldVertex(), shape), BareFieldStage(AmbientFieldFragment(), shape));
+  const GLuint program = BareProgram(BareFieldFragment(fx->m_program.m_shape));
   if (program != 0) {
     glUseProgram(program);
     SetFieldUniforms(program, *fx);
@@ -245,7 +231,7 @@ void BM_BareFlatPass(benchmark::State& state) {
     state.SkipWithError("no GL 4.5 context (set DISPLAY)");
     return;
   }
-  RunBarePass(state, BareProgram(kFlatVertex, kFlatFragment));
+  RunBarePass(state, BareProgram(kFlatFragment));
 }
 BENCHMARK(BM_BareFlatPass)->Unit(benchmark::kMillisecond)->UseRealTime();
 

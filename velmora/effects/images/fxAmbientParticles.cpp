@@ -19,79 +19,99 @@
 namespace {
 
 constexpr float kQuarterTurn = 1.5707964f;
-// Layers: each costs every pixel one grid evaluation. The shader text sizes
-// its per-layer inputs with the same number.
-#define FIELD_MAX_LAYERS 20
-#define FIELD_QUOTE(x) #x
-#define FIELD_STRING(x) FIELD_QUOTE(x)
-constexpr int kMaxDensity = FIELD_MAX_LAYERS;
-
-// llvmpipe evaluates every expression per pixel, also those that only read
-// uniforms, so the values that are the same for the whole pass (each
-// layer's scale, grid offset and fog, the spotlight axis, the field
-// position, the wobble's angle factor and the shape's edges) are worked out
-// once per vertex and reach the fragment stage as flat inputs. The vertex
-// stage repeats the expressions a per-pixel evaluation would use, in the
-// same order, so the field keeps its pixels (the grid offsets come from a
-// sine scaled by thousands: any other evaluation would move the particles).
-#define FIELD_UNIFORMS \
-  "uniform int SEED;\n" \
-  "uniform float FADE;\n" \
-  "uniform int ENABLED;\n" \
-  "uniform vec4 COLOR0;\n" \
-  "uniform vec4 COLOR1;\n" \
-  "uniform vec3 GLOBAL_MOTION;\n" \
-  "uniform float BLUR;\n" \
-  "uniform float NOISE_MOTION;\n" \
-  "uniform int DENSITY;\n" \
-  "uniform float SCALE;\n" \
-  "uniform float SIZE;\n" \
-  "uniform float DEPTH_SCALE;\n" \
-  "uniform float DEPTH_ALPHA;\n" \
-  "uniform float SPOTLIGHT;\n" \
-  "uniform vec2 LIGHT_POSXY;\n" \
-  "uniform float LIGHT_ROTZ;\n" \
-  "uniform float LIGHT_APERTURE;\n" \
-  "uniform float LIGHT_FALLBACK;\n" \
-  "uniform float LIGHT_DISTANCE;\n" \
-  "uniform int DEBUG_GRID;\n" \
-  "uniform int DEBUG_SPOTLIGHT;\n" \
-  "uniform vec3 CAMERA_POSITION;\n" \
-  "uniform vec3 CAMERA_ROTATION;\n"
+constexpr int kMaxDensity = 20;  // layers: each costs every pixel one grid evaluation
 
 // The particle shape is the constant CONST_PARTICLE_SHAPE, put in the
 // header by the program, so the compiler folds the shape choice away.
-const char* const kFieldVertex = "SHADER_HEADER\n" FIELD_UNIFORMS R"(
-layout(location = 0) in vec2 aPos;
-layout(location = 1) in vec2 aTexCoords;
-out vec2 TexCoords;
-out vec2 fragCoord;
-flat out vec4 vLayer[)" FIELD_STRING(FIELD_MAX_LAYERS) R"(];  // scale, grid offset / 10, fog
-flat out vec4 vFrame;      // spotlight axis, field position x and y
-flat out vec4 vWobble;     // angle factor, centre radius, cross arm width, size
-flat out vec4 vEdges;      // outer and inner edge of the outline shapes
-flat out vec4 vHighlight;  // the bubble's highlight edge and offset per unit of size
+const char* const kFieldFragment = R"(SHADER_HEADER
+in vec2 TexCoords;
+in vec2 fragCoord;
+out vec4 fragColor;
+uniform int SEED;
+uniform float FADE;
+uniform int ENABLED;
+uniform vec4 COLOR0;
+uniform vec4 COLOR1;
+uniform vec3 GLOBAL_MOTION;
+uniform float BLUR;
+uniform float NOISE_MOTION;
+uniform int DENSITY;
+uniform float SCALE;
+uniform float SIZE;
+uniform float DEPTH_SCALE;
+uniform float DEPTH_ALPHA;
+uniform float SPOTLIGHT;
+uniform vec2 LIGHT_POSXY;
+uniform float LIGHT_ROTZ;
+uniform float LIGHT_APERTURE;
+uniform float LIGHT_FALLBACK;
+uniform float LIGHT_DISTANCE;
+uniform int DEBUG_GRID;
+uniform int DEBUG_SPOTLIGHT;
+uniform vec3 CAMERA_POSITION;
+uniform vec3 CAMERA_ROTATION;
 
+// A fallback of 0 would divide by zero at the cone's edge.
+float linearstep(float x, float a, float b) { return (clamp(x, a, b) - a) / max(b - a, 1e-6); }
 vec2 rot(vec2 v, float a) { return vec2(v.x * sin(a) + v.y * cos(a), -v.x * cos(a) + v.y * sin(a)); }
+float hash12(vec2 x) {
+  vec2 f = fract(x * vec2(451.45, 231.95));
+  f += dot(f, f + 78.78);
+  return fract(f.x * f.y);
+}
 vec2 hash21(float x) { return fract(sin(x * vec2(24.0181, 52.1984)) * 5081.4972); }
 
-// A coverage edge: full at `inner`, none at `outer`.
-vec2 edge(float outer, float inner) { return vec2(outer, inner); }
-
-void ShapeEdges() {
-  float sz = SIZE;
-  float b = 0.999 - BLUR;
-  vWobble = vec4(NOISE_MOTION * iTime * 3.0, 0.5 - SIZE, 0.1 * sz, sz);
-  // The square's outline is thinner than the round ones'.
-  float inner = CONST_PARTICLE_SHAPE == 1 ? 0.9 : 0.98;
-  float soft = CONST_PARTICLE_SHAPE == 1 ? 0.01 : 0.02;
-  vEdges = vec4(edge(sz, sz * b), edge(inner * sz, (inner * sz - soft) * b));
-  vHighlight = vec4(edge(0.637 * sz, 0.0), LIGHT_POSXY * 0.196);
+// Coverage falling from 1 at `inner` to 0 at `outer`. smoothstep has no
+// value for equal edges; there the edge is hard.
+float fall(float outer, float inner, float d) {
+  return outer == inner ? 1.0 - step(outer, d) : smoothstep(outer, inner, d);
 }
 
-// The nearest and farthest layers fade in and out as the camera passes
-// through them.
-void Layers(vec3 cameraPos) {
+// An outline: the filled shape minus a slightly smaller one.
+float ring(float d, float sz, float b, float inner, float soft) {
+  return fall(sz, sz * b, d) - fall(inner * sz, (inner * sz - soft) * b, d);
+}
+
+float shape(vec2 g) {
+  float sz = SIZE;
+  // A particle of no size covers nothing (not the whole cell).
+  if (sz <= 0.0) return 0.0;
+  float b = 0.999 - BLUR;
+  if (CONST_PARTICLE_SHAPE == 1) return ring(max(abs(g.x), abs(g.y)), sz, b, 0.9, 0.01);
+  if (CONST_PARTICLE_SHAPE == 2)
+    return ring(length(g), sz, b, 0.98, 0.02) + fall(0.637 * sz, 0.0, length(g + LIGHT_POSXY * 0.196 * sz));
+  if (CONST_PARTICLE_SHAPE == 3) return fall(sz, sz * b, abs(g.x) + abs(g.y));
+  if (CONST_PARTICLE_SHAPE == 4) {
+    float e = min(min(abs(g.x), abs(g.y)), abs(g.x) + abs(g.y)) < 0.1 * sz ? length(g) : sz;
+    return fall(sz, sz * b, e);
+  }
+  if (CONST_PARTICLE_SHAPE == 5) return ring(length(g), sz, b, 0.98, 0.02);
+  return fall(sz, sz * b, length(g));
+}
+
+vec4 cell(vec2 q, float s) {
+  vec2 c = floor(q);
+  float h = hash12(c);
+  vec4 particle = mix(COLOR0, COLOR1, h);
+  vec2 centre = rot(vec2(0.0, 1.0), NOISE_MOTION * iTime * 3.0 * (h - 0.5)) * (0.5 - SIZE) + c + 0.5;
+  return shape(centre - q) * particle * s;
+}
+
+void main()
+{
+  vec2 uv = (2.0 * fragCoord - iResolution.xy) / iResolution.x;
+  vec3 cameraPos = CAMERA_POSITION + GLOBAL_MOTION * iTime;
+
+  vec2 l = uv - LIGHT_POSXY;
+  vec2 axis = rot(vec2(0.0, -1.0), LIGHT_ROTZ);
+  float len = length(l);
+  // Rounding can push the cosine of two unit vectors past 1, where acos has
+  // no value; the light's own position counts as inside the cone.
+  float ang = len > 0.0 ? acos(clamp(dot(l / len, axis), -1.0, 1.0)) : 0.0;
+  float spot = (1.0 - linearstep(ang, LIGHT_APERTURE, LIGHT_APERTURE + LIGHT_FALLBACK)) *
+               (1.0 - min(1.0, len / LIGHT_DISTANCE));
+
+  float spotMix = 1.0 - (1.0 - spot) * SPOTLIGHT;
   float k = 1.0 / SCALE;
   int n = DENSITY;
   float fn = float(n);
@@ -99,110 +119,24 @@ void Layers(vec3 cameraPos) {
   float o = fract(cameraPos.z);
   float alpha = 1.0;
   float previousScale = 0.0;
-  for (int i = 0; i < )" FIELD_STRING(FIELD_MAX_LAYERS) R"(; ++i) vLayer[i] = vec4(0.0);
-  for (int i = 1; i <= n; ++i) {
-    float fi = float(i);
-    float targetScale = k * ((fi - 1.0) * DEPTH_SCALE + 1.0);
-    float scale = mix(targetScale, previousScale, o);
-    float blend = 1.0;
-    if (o != 0.0 && (i == 1 || i == n)) {
-      float w = fi - o;
-      blend = smoothstep(0.0, 1.0, w) * (1.0 - smoothstep(fn - 1.0, fn, w));
-    }
-    float fog = mix(alpha * DEPTH_ALPHA, alpha, o) * blend;
-    vLayer[i - 1] = vec4(scale, hash21(seed + fi), fog);
-    alpha *= DEPTH_ALPHA;
-    previousScale = targetScale;
-  }
-}
-
-void main()
-{
-  TexCoords = aTexCoords;
-  fragCoord = aTexCoords * iResolution;
-  gl_Position = vec4(aPos.x, aPos.y, 0.0, 1.0);
-  vec3 cameraPos = CAMERA_POSITION + GLOBAL_MOTION * iTime;
-  vFrame = vec4(rot(vec2(0.0, -1.0), LIGHT_ROTZ), cameraPos.xy);
-  ShapeEdges();
-  Layers(cameraPos);
-}
-)";
-
-const char* const kFieldFragment = "SHADER_HEADER\n" FIELD_UNIFORMS R"(
-in vec2 TexCoords;
-in vec2 fragCoord;
-flat in vec4 vLayer[)" FIELD_STRING(FIELD_MAX_LAYERS) R"(];
-flat in vec4 vFrame;
-flat in vec4 vWobble;
-flat in vec4 vEdges;
-flat in vec4 vHighlight;
-out vec4 fragColor;
-
-// A fallback of 0 would divide by zero at the cone's edge.
-float linearstep(float x, float a, float b) { return (clamp(x, a, b) - a) / max(b - a, 1e-6); }
-float hash12(vec2 x) {
-  vec2 f = fract(x * vec2(451.45, 231.95));
-  f += dot(f, f + 78.78);
-  return fract(f.x * f.y);
-}
-
-// Coverage along one edge (see edge() in the vertex stage). smoothstep has
-// no value for equal edges; there the edge is hard.
-float fall(vec2 edge, float d) {
-  return edge.x == edge.y ? 1.0 - step(edge.x, d) : smoothstep(edge.x, edge.y, d);
-}
-
-// An outline: the filled shape minus a slightly smaller one. A particle of
-// no size has both edges hard at 0 and covers nothing.
-float ring(float d) { return fall(vEdges.xy, d) - fall(vEdges.zw, d); }
-
-float shape(vec2 g) {
-  if (CONST_PARTICLE_SHAPE == 1) return ring(max(abs(g.x), abs(g.y)));
-  if (CONST_PARTICLE_SHAPE == 2) return ring(length(g)) + fall(vHighlight.xy, length(g + vHighlight.zw * vWobble.w));
-  if (CONST_PARTICLE_SHAPE == 3) return fall(vEdges.xy, abs(g.x) + abs(g.y));
-  if (CONST_PARTICLE_SHAPE == 4) {
-    float e = min(min(abs(g.x), abs(g.y)), abs(g.x) + abs(g.y)) < vWobble.z ? length(g) : vWobble.w;
-    return fall(vEdges.xy, e);
-  }
-  if (CONST_PARTICLE_SHAPE == 5) return ring(length(g));
-  return fall(vEdges.xy, length(g));
-}
-
-// The particle circles its cell's centre; larger particles move less.
-vec4 cell(vec2 q, float s) {
-  vec2 c = floor(q);
-  float h = hash12(c);
-  vec4 particle = mix(COLOR0, COLOR1, h);
-  float a = vWobble.x * (h - 0.5);
-  vec2 centre = vec2(cos(a), sin(a)) * vWobble.y + c + 0.5;
-  return shape(centre - q) * particle * s;
-}
-
-void main()
-{
-  vec2 uv = (2.0 * fragCoord - iResolution.xy) / iResolution.x;
-
-  vec2 l = uv - LIGHT_POSXY;
-  float len = length(l);
-  // Rounding can push the cosine of two unit vectors past 1, where acos has
-  // no value; the light's own position counts as inside the cone.
-  float ang = len > 0.0 ? acos(clamp(dot(l / len, vFrame.xy), -1.0, 1.0)) : 0.0;
-  float spot = (1.0 - linearstep(ang, LIGHT_APERTURE, LIGHT_APERTURE + LIGHT_FALLBACK)) *
-               (1.0 - min(1.0, len / LIGHT_DISTANCE));
-
-  float spotMix = 1.0 - (1.0 - spot) * SPOTLIGHT;
-  int n = DENSITY;
-  float fn = float(n);
   vec4 colour = vec4(0.0);
   // A scale of 0 would make every layer's grid infinitely coarse (NaN).
   if (ENABLED != 0 && SCALE > 0.0) {
-    for (int i = 0; i < n; ++i) {
-      vec4 layer = vLayer[i];
-      // Scaled here, as a per-pixel evaluation scales it, so the sum rounds
-      // the same way.
-      vec2 q = (uv + CAMERA_ROTATION.xy) * layer.x + vFrame.zw + 10.0 * layer.yz;
-      colour += cell(q, spotMix) * layer.w;
-      if (DEBUG_GRID != 0 && min(fract(q).x, fract(q).y) < 0.01) colour.g += (fn - float(i)) / (fn + 1.0);
+    for (int i = 1; i <= n; ++i) {
+      float fi = float(i);
+      float targetScale = k * ((fi - 1.0) * DEPTH_SCALE + 1.0);
+      float scale = mix(targetScale, previousScale, o);
+      vec2 q = (uv + CAMERA_ROTATION.xy) * scale + cameraPos.xy + 10.0 * hash21(seed + fi);
+      float blend = 1.0;
+      if (o != 0.0 && (i == 1 || i == n)) {
+        float w = fi - o;
+        blend = smoothstep(0.0, 1.0, w) * (1.0 - smoothstep(fn - 1.0, fn, w));
+      }
+      float fog = mix(alpha * DEPTH_ALPHA, alpha, o) * blend;
+      colour += cell(q, spotMix) * fog;
+      alpha *= DEPTH_ALPHA;
+      previousScale = targetScale;
+      if (DEBUG_GRID != 0 && min(fract(q).x, fract(q).y) < 0.01) colour.g += (fn + 1.0 - fi) / (fn + 1.0);
     }
   }
   colour *= FADE;
@@ -210,11 +144,6 @@ void main()
   fragColor = colour;
 }
 )";
-
-#undef FIELD_UNIFORMS
-#undef FIELD_STRING
-#undef FIELD_QUOTE
-#undef FIELD_MAX_LAYERS
 
 void Upload(const CachedUniform<int>& u) {
   if (u.location >= 0) glUniform1i(u.location, u.value);
@@ -256,11 +185,9 @@ void UploadInRange(const CachedUniform<T>& u, float lo, float hi) {
 // [SECTION] The program
 //-----------------------------------------------------------------------------
 
-const char* AmbientFieldVertex() { return kFieldVertex; }
 const char* AmbientFieldFragment() { return kFieldFragment; }
 
 void shAmbientParticles::Build() {
-  if (m_stages[StageVertex].source == nullptr) m_stages[StageVertex].source = kFieldVertex;
   if (m_stages[StageFragment].source == nullptr) m_stages[StageFragment].source = kFieldFragment;
   // The constant must exist before the first compile.
   SetConstInt("CONST_PARTICLE_SHAPE", m_shape, true);

@@ -58,9 +58,9 @@ class shAmbientParticles : public rvProgram2D {
   void UploadAll() const;
 };
 
-// The field's stage texts (engine form, expecting the CONST_PARTICLE_SHAPE
-// constant), for programs that draw the field outside the effect.
-const char* AmbientFieldVertex();
+// The field's fragment stage text (engine form, expecting the
+// CONST_PARTICLE_SHAPE constant), for programs that draw the field outside
+// the effect.
 const char* AmbientFieldFragment();
 
 // The field's motion state: the tracked point ahead of the camera and the
