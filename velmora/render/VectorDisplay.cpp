@@ -47,9 +47,9 @@ int s_pointTextureUsers = 0;
 constexpr int kPointTextureSize = 64;
 // Glow framebuffers: colour, linear filtering, 8-bit RGBA.
 constexpr uint32_t kGlowFramebufferFlags = 41;
-// Screen quads sit at z 10000 under a projection reaching 70000 deep, moved
+// Screen triangles sit at z 10000 under a projection reaching 70000 deep, moved
 // back by the whole depth, so they always land inside the clip volume.
-constexpr float kQuadDepth = 10000.0f;
+constexpr float kScreenDepth = 10000.0f;
 constexpr float kOrthoFar = 70000.0f;
 // The colour fog fades into. Targets are cleared to black at every frame
 // start, and the framebuffer records carry no clear colour of their own.
@@ -112,14 +112,22 @@ void main() {
 }
 )";
 
-const char* kBlitFragment = R"(#version 450 core
+// The composite of the pass image reads a texture of the viewport's own
+// size at its pixel centres, so it fetches the texel under the fragment
+// (FETCH_TEXELS); the glow, a third of the size, is magnified by filtering.
+const char* kBlitFragment = R"(
 in vec2 uv;
 uniform sampler2D tex0;
 uniform float alpha;
 uniform float mult;
 out vec4 fragColor;
 void main() {
-  fragColor = texture(tex0, uv) * vec4(mult, mult, mult, alpha * mult);
+#ifdef FETCH_TEXELS
+  vec4 texel = texelFetch(tex0, ivec2(gl_FragCoord.xy), 0);
+#else
+  vec4 texel = texture(tex0, uv);
+#endif
+  fragColor = texel * vec4(mult, mult, mult, alpha * mult);
 }
 )";
 
@@ -155,8 +163,9 @@ void main() {
 }
 )";
 
-std::string BlurFragment(bool fetchRows) {
-  return std::string("#version 450 core\n") + (fetchRows ? "#define FETCH_ROWS\n" : "") + kBlurFragment;
+// A screen program's source with its fast path switched on or off.
+std::string ScreenFragment(const char* source, const char* fastPath, bool fast) {
+  return std::string("#version 450 core\n") + (fast ? std::string("#define ") + fastPath + "\n" : "") + source;
 }
 
 // Shared by the triangle, line and point programs.
@@ -475,6 +484,25 @@ void LookUpGeometryUniforms(vector_display::GeometryProgram& p) {
   p.textureMapped = glGetUniformLocation(id, "TEXTURE_MAPPED");
 }
 
+void LookUpBlitUniforms(vector_display::BlitProgram& p) {
+  const GLuint id = p.program;
+  p.modelView = glGetUniformLocation(id, "inModelViewMatrix");
+  p.projection = glGetUniformLocation(id, "inProjectionMatrix");
+  p.alpha = glGetUniformLocation(id, "alpha");
+  p.mult = glGetUniformLocation(id, "mult");
+  p.tex0 = glGetUniformLocation(id, "tex0");
+  glProgramUniform1i(id, p.tex0, 0);
+}
+
+// The composite's uniforms: the full-size screen triangle, alpha 1, `mult`.
+void SetBlitUniforms(const vector_display::BlitProgram& p, const glm::mat4& projection, const glm::mat4& modelView,
+                     float mult) {
+  glProgramUniformMatrix4fv(p.program, p.projection, 1, GL_FALSE, glm::value_ptr(projection));
+  glProgramUniformMatrix4fv(p.program, p.modelView, 1, GL_FALSE, glm::value_ptr(modelView));
+  glProgramUniform1f(p.program, p.alpha, 1.0f);
+  glProgramUniform1f(p.program, p.mult, mult);
+}
+
 void LookUpBlurUniforms(vector_display::BlurProgram& p) {
   const GLuint id = p.program;
   p.modelView = glGetUniformLocation(id, "inModelViewMatrix");
@@ -486,7 +514,7 @@ void LookUpBlurUniforms(vector_display::BlurProgram& p) {
   glProgramUniform1i(id, p.tex0, 0);
 }
 
-// Uniforms of a glow pass: the screen quad at the glow size, the gain, and
+// Uniforms of a glow pass: the screen triangle at the glow size, the gain, and
 // the tap step (the height for both directions, so the blur is as wide as
 // it is tall in pixels of the glow target only when it is square).
 void SetBlurUniforms(const vector_display::BlurProgram& p, const glm::mat4& projection, const glm::mat4& modelView,
@@ -604,13 +632,14 @@ void vector_display::Destroy(vector_display*& display) {
 
 void vector_display::ReleaseGL() {
   DeleteProgram(m_blit.program);
+  DeleteProgram(m_blitFetch.program);
   DeleteProgram(m_blur.program);
   DeleteProgram(m_blurRows.program);
   DeleteProgram(m_triangleProgram.program);
   DeleteProgram(m_lineProgram.program);
   DeleteProgram(m_pointProgram.program);
-  DeleteVertexBuffer(m_quadFull.vao, m_quadFull.vbo);
-  DeleteVertexBuffer(m_quadGlow.vao, m_quadGlow.vbo);
+  DeleteVertexBuffer(m_screenFull.vao, m_screenFull.vbo);
+  DeleteVertexBuffer(m_screenGlow.vao, m_screenGlow.vbo);
   FreeGlowTargets();
   m_history.Release();
   DeleteVertexBuffer(m_drawVao, m_drawVbo);
@@ -622,10 +651,20 @@ void vector_display::ReleaseGL() {
 }
 
 int vector_display::Setup() {
-  m_blit.program = BuildProgram(kScreenVertex, nullptr, kBlitFragment, kScreenAttributes);
-  m_blur.program = m_blit.program ? BuildProgram(kScreenVertex, nullptr, BlurFragment(false), kScreenAttributes) : 0;
+  m_blit.program =
+      BuildProgram(kScreenVertex, nullptr, ScreenFragment(kBlitFragment, "FETCH_TEXELS", false), kScreenAttributes);
+  m_blitFetch.program =
+      m_blit.program
+          ? BuildProgram(kScreenVertex, nullptr, ScreenFragment(kBlitFragment, "FETCH_TEXELS", true), kScreenAttributes)
+          : 0;
+  m_blur.program =
+      m_blitFetch.program
+          ? BuildProgram(kScreenVertex, nullptr, ScreenFragment(kBlurFragment, "FETCH_ROWS", false), kScreenAttributes)
+          : 0;
   m_blurRows.program =
-      m_blur.program ? BuildProgram(kScreenVertex, nullptr, BlurFragment(true), kScreenAttributes) : 0;
+      m_blur.program
+          ? BuildProgram(kScreenVertex, nullptr, ScreenFragment(kBlurFragment, "FETCH_ROWS", true), kScreenAttributes)
+          : 0;
   m_triangleProgram.program =
       m_blurRows.program ? BuildProgram(kGeometryVertex, kTriangleGeometry, FragmentWithFog(kTriangleFragmentMain),
                                     kGeometryAttributes)
@@ -642,6 +681,7 @@ int vector_display::Setup() {
     // A display that cannot draw stays not set up: its flushes do nothing
     // instead of drawing with programs and glow buffers that do not exist.
     DeleteProgram(m_blit.program);
+    DeleteProgram(m_blitFetch.program);
     DeleteProgram(m_blur.program);
     DeleteProgram(m_blurRows.program);
     DeleteProgram(m_triangleProgram.program);
@@ -649,14 +689,8 @@ int vector_display::Setup() {
     return -1;
   }
 
-  const GLuint blit = m_blit.program;
-  m_blit.modelView = glGetUniformLocation(blit, "inModelViewMatrix");
-  m_blit.projection = glGetUniformLocation(blit, "inProjectionMatrix");
-  m_blit.alpha = glGetUniformLocation(blit, "alpha");
-  m_blit.mult = glGetUniformLocation(blit, "mult");
-  m_blit.tex0 = glGetUniformLocation(blit, "tex0");
-  glProgramUniform1i(blit, m_blit.tex0, 0);
-
+  LookUpBlitUniforms(m_blit);
+  LookUpBlitUniforms(m_blitFetch);
   LookUpBlurUniforms(m_blur);
   LookUpBlurUniforms(m_blurRows);
 
@@ -669,7 +703,7 @@ int vector_display::Setup() {
   CreatePointTexture();
   ++s_pointTextureUsers;
 
-  for (ScreenQuad* q : {&m_quadFull, &m_quadGlow}) {
+  for (ScreenTriangle* q : {&m_screenFull, &m_screenGlow}) {
     glCreateVertexArrays(1, &q->vao);
     glCreateBuffers(1, &q->vbo);
     glVertexArrayVertexBuffer(q->vao, 0, q->vbo, 0, 5 * sizeof(float));
@@ -733,7 +767,7 @@ int vector_display::CreateGlowTargets() {
     }
   }
   glBindFramebuffer(GL_FRAMEBUFFER, static_cast<GLuint>(saved));
-  FillScreenQuads();
+  FillScreenTriangles();
   return 0;
 }
 
@@ -742,15 +776,17 @@ void vector_display::FreeGlowTargets() {
     if (f) Framebuffer::Destroy(f);
 }
 
-void vector_display::FillScreenQuads() {
-  const std::pair<ScreenQuad*, glm::vec2> quads[] = {{&m_quadFull, {m_width, m_height}},
-                                                     {&m_quadGlow, {m_glowWidth, m_glowHeight}}};
-  for (const auto& [quad, size] : quads) {
-    const float W = size.x, H = size.y, Z = kQuadDepth;
-    // y = 0 is the top of the screen and samples v = 1 (the texture's top row).
-    const float v[30] = {0, 0, Z, 0, 1, W, H, Z, 1, 0, W, 0, Z, 1, 1,
-                         0, 0, Z, 0, 1, 0, H, Z, 0, 0, W, H, Z, 1, 0};
-    glNamedBufferData(quad->vbo, sizeof(v), v, GL_STATIC_DRAW);
+void vector_display::FillScreenTriangles() {
+  const std::pair<ScreenTriangle*, glm::vec2> screens[] = {{&m_screenFull, {m_width, m_height}},
+                                                     {&m_screenGlow, {m_glowWidth, m_glowHeight}}};
+  for (const auto& [screen, size] : screens) {
+    const float W = size.x, H = size.y, Z = kScreenDepth;
+    // y = 0 is the top of the screen and samples v = 1 (the texture's top
+    // row). One triangle twice the size in each direction covers (0, 0) to
+    // (W, H) with the texture coordinates a quad over it would have, and no
+    // tile of the rasteriser is cut by a diagonal.
+    const float v[kScreenTriangleVertices * 5] = {0, 0, Z, 0, 1, 2 * W, 0, Z, 2, 1, 0, 2 * H, Z, 0, -1};
+    glNamedBufferData(screen->vbo, sizeof(v), v, GL_STATIC_DRAW);
   }
 }
 
@@ -843,8 +879,14 @@ void vector_display::Flush(VectorHistory* history) {
 
   NormalizeRange(m_settings.fogZ);
   NormalizeRange(m_settings.thickness);
-  const GLuint previous = BeginPass();
-  glEnable(GL_DEPTH_TEST);
+  // Lines and dots test against the depth of triangles and quads only (or
+  // of an imported depth): without any, every fragment in the clip volume
+  // passes the test against the cleared depth, so the pass skips the depth
+  // clear and the test.
+  const bool depth = h.totalTriangles + m_triangles.count > 0 || m_quads.count > 0 || m_settings.importDepth == 1 ||
+                     m_settings.exportDepth == 1;
+  const GLuint previous = OpenPass(depth);
+  if (depth) glEnable(GL_DEPTH_TEST); else glDisable(GL_DEPTH_TEST);
   glDepthFunc(GL_LESS);
   glDepthMask(GL_TRUE);
   const glm::mat4 mvp = target->m_viewProjection;
@@ -945,7 +987,9 @@ void vector_display::Flush(VectorHistory* history) {
 // [SECTION] Glow capture: BeginPass / EndPass
 //-----------------------------------------------------------------------------
 
-GLuint vector_display::BeginPass() {
+GLuint vector_display::BeginPass() { return OpenPass(true); }
+
+GLuint vector_display::OpenPass(bool depth) {
   PROFILE_BLOCK("vector_display::BeginPass");
   GLint bound = 0;
   glGetIntegerv(GL_FRAMEBUFFER_BINDING, &bound);
@@ -967,8 +1011,9 @@ GLuint vector_display::BeginPass() {
   glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
   glClearDepth(1.0);
   const bool importColor = m_settings.importColor == 1;
-  const bool importDepth = m_settings.importDepth == 1;
-  const GLbitfield clearBits = (importColor ? 0 : GL_COLOR_BUFFER_BIT) | (importDepth ? 0 : GL_DEPTH_BUFFER_BIT);
+  const bool importDepth = depth && m_settings.importDepth == 1;
+  const GLbitfield clearBits =
+      (importColor ? 0 : GL_COLOR_BUFFER_BIT) | (importDepth || !depth ? 0 : GL_DEPTH_BUFFER_BIT);
   if (clearBits) glClear(clearBits);
   if (importColor || importDepth) {
     const GLbitfield copyBits = (importColor ? GL_COLOR_BUFFER_BIT : 0) | (importDepth ? GL_DEPTH_BUFFER_BIT : 0);
@@ -985,7 +1030,7 @@ void vector_display::EndPass(GLuint previous) {
   const VectorDisplaySettings& s = m_settings;
   const float gain = GlowGain(s.colorBrightness);
   m_glowPasses = GlowPasses(s.colorBrightness);
-  // Screen quads are never depth tested or culled, whatever the caller of a
+  // Screen triangles are never depth tested or culled, whatever the caller of a
   // glow capture left on.
   glDisable(GL_DEPTH_TEST);
   glDisable(GL_CULL_FACE);
@@ -1005,7 +1050,7 @@ void vector_display::EndPass(GLuint previous) {
     glViewport(0, 0, static_cast<int>(m_glowWidth), static_cast<int>(m_glowHeight));
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, m_passColorTexture);
-    glBindVertexArray(m_quadGlow.vao);
+    glBindVertexArray(m_screenGlow.vao);
     // The row taps land on texel centres only when the glow height is
     // whole (the step is 1 / m_glowHeight).
     const GLuint between = m_glowHeight == std::floor(m_glowHeight) ? m_blurRows.program : m_blur.program;
@@ -1013,7 +1058,7 @@ void vector_display::EndPass(GLuint previous) {
       FramebufferGL* gl = m_glow[i % 2]->GL();
       if (i < 2) glUseProgram(i == 0 ? m_blur.program : between);
       glBindFramebuffer(GL_FRAMEBUFFER, gl->m_framebuffer);
-      glDrawArrays(GL_TRIANGLES, 0, 6);
+      glDrawArrays(GL_TRIANGLES, 0, kScreenTriangleVertices);
       glBindTexture(GL_TEXTURE_2D, gl->m_colorTexture);
     }
   }
@@ -1022,11 +1067,8 @@ void vector_display::EndPass(GLuint previous) {
   glBindFramebuffer(GL_FRAMEBUFFER, previous);
   glViewport(0, 0, static_cast<int>(m_width), static_cast<int>(m_height));
   const glm::mat4 projection = glm::ortho(0.0f, m_width, m_height, 0.0f, 0.0f, kOrthoFar);
-  glUseProgram(m_blit.program);
-  glUniformMatrix4fv(m_blit.projection, 1, GL_FALSE, glm::value_ptr(projection));
-  glUniformMatrix4fv(m_blit.modelView, 1, GL_FALSE, glm::value_ptr(modelView));
-  glUniform1f(m_blit.alpha, 1.0f);
-  glUniform1f(m_blit.mult, 1.0f);
+  SetBlitUniforms(m_blitFetch, projection, modelView, 1.0f);
+  glUseProgram(m_blitFetch.program);
   switch (s.exportColor) {
     case 0:  // Copy
       glDisable(GL_BLEND);
@@ -1050,16 +1092,17 @@ void vector_display::EndPass(GLuint previous) {
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
   glActiveTexture(GL_TEXTURE0);
   glBindTexture(GL_TEXTURE_2D, m_passColorTexture);
-  glBindVertexArray(m_quadFull.vao);
-  glDrawArrays(GL_TRIANGLES, 0, 6);
+  glBindVertexArray(m_screenFull.vao);
+  glDrawArrays(GL_TRIANGLES, 0, kScreenTriangleVertices);
 
   if (haveGlow && s.colorBrightness > 0.0f && m_glowPasses > 0) {
     glEnable(GL_BLEND);
     glBlendEquationSeparate(GL_FUNC_ADD, GL_MAX);
     glBlendFunc(GL_ONE, GL_ONE);
-    glUniform1f(m_blit.mult, gain);
+    SetBlitUniforms(m_blit, projection, modelView, gain);
+    glUseProgram(m_blit.program);
     glBindTexture(GL_TEXTURE_2D, m_glow[(m_glowPasses - 1) % 2]->GL()->m_colorTexture);
-    glDrawArrays(GL_TRIANGLES, 0, 6);
+    glDrawArrays(GL_TRIANGLES, 0, kScreenTriangleVertices);
   }
 
   if (s.exportDepth == 1) {
