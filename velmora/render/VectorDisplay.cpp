@@ -47,7 +47,7 @@ int s_pointTextureUsers = 0;
 constexpr int kPointTextureSize = 64;
 // Glow framebuffers: colour, linear filtering, 8-bit RGBA.
 constexpr uint32_t kGlowFramebufferFlags = 41;
-// Screen triangles sit at z 10000 under a projection reaching 70000 deep, moved
+// Screen shapes sit at z 10000 under a projection reaching 70000 deep, moved
 // back by the whole depth, so they always land inside the clip volume.
 constexpr float kScreenDepth = 10000.0f;
 constexpr float kOrthoFar = 70000.0f;
@@ -514,7 +514,7 @@ void LookUpBlurUniforms(vector_display::BlurProgram& p) {
   glProgramUniform1i(id, p.tex0, 0);
 }
 
-// Uniforms of a glow pass: the screen triangle at the glow size, the gain, and
+// Uniforms of a glow pass: the screen quad at the glow size, the gain, and
 // the tap step (the height for both directions, so the blur is as wide as
 // it is tall in pixels of the glow target only when it is square).
 void SetBlurUniforms(const vector_display::BlurProgram& p, const glm::mat4& projection, const glm::mat4& modelView,
@@ -703,7 +703,7 @@ int vector_display::Setup() {
   CreatePointTexture();
   ++s_pointTextureUsers;
 
-  for (ScreenTriangle* q : {&m_screenFull, &m_screenGlow}) {
+  for (ScreenShape* q : {&m_screenFull, &m_screenGlow}) {
     glCreateVertexArrays(1, &q->vao);
     glCreateBuffers(1, &q->vbo);
     glVertexArrayVertexBuffer(q->vao, 0, q->vbo, 0, 5 * sizeof(float));
@@ -767,7 +767,7 @@ int vector_display::CreateGlowTargets() {
     }
   }
   glBindFramebuffer(GL_FRAMEBUFFER, static_cast<GLuint>(saved));
-  FillScreenTriangles();
+  FillScreenShapes();
   return 0;
 }
 
@@ -776,18 +776,22 @@ void vector_display::FreeGlowTargets() {
     if (f) Framebuffer::Destroy(f);
 }
 
-void vector_display::FillScreenTriangles() {
-  const std::pair<ScreenTriangle*, glm::vec2> screens[] = {{&m_screenFull, {m_width, m_height}},
-                                                     {&m_screenGlow, {m_glowWidth, m_glowHeight}}};
-  for (const auto& [screen, size] : screens) {
-    const float W = size.x, H = size.y, Z = kScreenDepth;
-    // y = 0 is the top of the screen and samples v = 1 (the texture's top
-    // row). One triangle twice the size in each direction covers (0, 0) to
-    // (W, H) with the texture coordinates a quad over it would have, and no
-    // tile of the rasteriser is cut by a diagonal.
-    const float v[kScreenTriangleVertices * 5] = {0, 0, Z, 0, 1, 2 * W, 0, Z, 2, 1, 0, 2 * H, Z, 0, -1};
-    glNamedBufferData(screen->vbo, sizeof(v), v, GL_STATIC_DRAW);
-  }
+void vector_display::FillScreenShapes() {
+  // y = 0 is the top of the screen and samples v = 1 (the texture's top
+  // row). The composites onto the target draw one triangle twice the size
+  // in each direction, with the texture coordinates a quad would have: no
+  // tile of the rasteriser is cut by a diagonal. The glow passes keep the
+  // quad: the first one samples the full-size capture without filtering at
+  // points that can fall exactly between two texels, where the rounding of
+  // the quad's coordinates picks the texel the glow was made with.
+  const float W = m_width, H = m_height, Z = kScreenDepth;
+  const float full[] = {0, 0, Z, 0, 1, 2 * W, 0, Z, 2, 1, 0, 2 * H, Z, 0, -1};
+  glNamedBufferData(m_screenFull.vbo, sizeof(full), full, GL_STATIC_DRAW);
+  m_screenFull.vertices = 3;
+  const float w = m_glowWidth, h = m_glowHeight;
+  const float glow[] = {0, 0, Z, 0, 1, w, h, Z, 1, 0, w, 0, Z, 1, 1, 0, 0, Z, 0, 1, 0, h, Z, 0, 0, w, h, Z, 1, 0};
+  glNamedBufferData(m_screenGlow.vbo, sizeof(glow), glow, GL_STATIC_DRAW);
+  m_screenGlow.vertices = 6;
 }
 
 void vector_display::Resize(int width, int height) {
@@ -1030,7 +1034,7 @@ void vector_display::EndPass(GLuint previous) {
   const VectorDisplaySettings& s = m_settings;
   const float gain = GlowGain(s.colorBrightness);
   m_glowPasses = GlowPasses(s.colorBrightness);
-  // Screen triangles are never depth tested or culled, whatever the caller of a
+  // Screen shapes are never depth tested or culled, whatever the caller of a
   // glow capture left on.
   glDisable(GL_DEPTH_TEST);
   glDisable(GL_CULL_FACE);
@@ -1058,7 +1062,7 @@ void vector_display::EndPass(GLuint previous) {
       FramebufferGL* gl = m_glow[i % 2]->GL();
       if (i < 2) glUseProgram(i == 0 ? m_blur.program : between);
       glBindFramebuffer(GL_FRAMEBUFFER, gl->m_framebuffer);
-      glDrawArrays(GL_TRIANGLES, 0, kScreenTriangleVertices);
+      glDrawArrays(GL_TRIANGLES, 0, m_screenGlow.vertices);
       glBindTexture(GL_TEXTURE_2D, gl->m_colorTexture);
     }
   }
@@ -1093,7 +1097,7 @@ void vector_display::EndPass(GLuint previous) {
   glActiveTexture(GL_TEXTURE0);
   glBindTexture(GL_TEXTURE_2D, m_passColorTexture);
   glBindVertexArray(m_screenFull.vao);
-  glDrawArrays(GL_TRIANGLES, 0, kScreenTriangleVertices);
+  glDrawArrays(GL_TRIANGLES, 0, m_screenFull.vertices);
 
   if (haveGlow && s.colorBrightness > 0.0f && m_glowPasses > 0) {
     glEnable(GL_BLEND);
@@ -1102,7 +1106,7 @@ void vector_display::EndPass(GLuint previous) {
     SetBlitUniforms(m_blit, projection, modelView, gain);
     glUseProgram(m_blit.program);
     glBindTexture(GL_TEXTURE_2D, m_glow[(m_glowPasses - 1) % 2]->GL()->m_colorTexture);
-    glDrawArrays(GL_TRIANGLES, 0, kScreenTriangleVertices);
+    glDrawArrays(GL_TRIANGLES, 0, m_screenFull.vertices);
   }
 
   if (s.exportDepth == 1) {
