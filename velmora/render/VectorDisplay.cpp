@@ -47,9 +47,9 @@ int s_pointTextureUsers = 0;
 constexpr int kPointTextureSize = 64;
 // Glow framebuffers: colour, linear filtering, 8-bit RGBA.
 constexpr uint32_t kGlowFramebufferFlags = 41;
-// Screen shapes sit at z 10000 under a projection reaching 70000 deep, moved
+// Screen quads sit at z 10000 under a projection reaching 70000 deep, moved
 // back by the whole depth, so they always land inside the clip volume.
-constexpr float kScreenDepth = 10000.0f;
+constexpr float kQuadDepth = 10000.0f;
 constexpr float kOrthoFar = 70000.0f;
 // The colour fog fades into. Targets are cleared to black at every frame
 // start, and the framebuffer records carry no clear colour of their own.
@@ -112,22 +112,14 @@ void main() {
 }
 )";
 
-// The composite of the pass image reads a texture of the viewport's own
-// size at its pixel centres, so it fetches the texel under the fragment
-// (FETCH_TEXELS); the glow, a third of the size, is magnified by filtering.
-const char* kBlitFragment = R"(
+const char* kBlitFragment = R"(#version 450 core
 in vec2 uv;
 uniform sampler2D tex0;
 uniform float alpha;
 uniform float mult;
 out vec4 fragColor;
 void main() {
-#ifdef FETCH_TEXELS
-  vec4 texel = texelFetch(tex0, ivec2(gl_FragCoord.xy), 0);
-#else
-  vec4 texel = texture(tex0, uv);
-#endif
-  fragColor = texel * vec4(mult, mult, mult, alpha * mult);
+  fragColor = texture(tex0, uv) * vec4(mult, mult, mult, alpha * mult);
 }
 )";
 
@@ -163,9 +155,8 @@ void main() {
 }
 )";
 
-// A screen program's source with its fast path switched on or off.
-std::string ScreenFragment(const char* source, const char* fastPath, bool fast) {
-  return std::string("#version 450 core\n") + (fast ? std::string("#define ") + fastPath + "\n" : "") + source;
+std::string BlurFragment(bool fetchRows) {
+  return std::string("#version 450 core\n") + (fetchRows ? "#define FETCH_ROWS\n" : "") + kBlurFragment;
 }
 
 // Shared by the triangle, line and point programs.
@@ -484,25 +475,6 @@ void LookUpGeometryUniforms(vector_display::GeometryProgram& p) {
   p.textureMapped = glGetUniformLocation(id, "TEXTURE_MAPPED");
 }
 
-void LookUpBlitUniforms(vector_display::BlitProgram& p) {
-  const GLuint id = p.program;
-  p.modelView = glGetUniformLocation(id, "inModelViewMatrix");
-  p.projection = glGetUniformLocation(id, "inProjectionMatrix");
-  p.alpha = glGetUniformLocation(id, "alpha");
-  p.mult = glGetUniformLocation(id, "mult");
-  p.tex0 = glGetUniformLocation(id, "tex0");
-  glProgramUniform1i(id, p.tex0, 0);
-}
-
-// The composite's uniforms: the full-size screen triangle, alpha 1, `mult`.
-void SetBlitUniforms(const vector_display::BlitProgram& p, const glm::mat4& projection, const glm::mat4& modelView,
-                     float mult) {
-  glProgramUniformMatrix4fv(p.program, p.projection, 1, GL_FALSE, glm::value_ptr(projection));
-  glProgramUniformMatrix4fv(p.program, p.modelView, 1, GL_FALSE, glm::value_ptr(modelView));
-  glProgramUniform1f(p.program, p.alpha, 1.0f);
-  glProgramUniform1f(p.program, p.mult, mult);
-}
-
 void LookUpBlurUniforms(vector_display::BlurProgram& p) {
   const GLuint id = p.program;
   p.modelView = glGetUniformLocation(id, "inModelViewMatrix");
@@ -632,14 +604,13 @@ void vector_display::Destroy(vector_display*& display) {
 
 void vector_display::ReleaseGL() {
   DeleteProgram(m_blit.program);
-  DeleteProgram(m_blitFetch.program);
   DeleteProgram(m_blur.program);
   DeleteProgram(m_blurRows.program);
   DeleteProgram(m_triangleProgram.program);
   DeleteProgram(m_lineProgram.program);
   DeleteProgram(m_pointProgram.program);
-  DeleteVertexBuffer(m_screenFull.vao, m_screenFull.vbo);
-  DeleteVertexBuffer(m_screenGlow.vao, m_screenGlow.vbo);
+  DeleteVertexBuffer(m_quadFull.vao, m_quadFull.vbo);
+  DeleteVertexBuffer(m_quadGlow.vao, m_quadGlow.vbo);
   FreeGlowTargets();
   m_history.Release();
   DeleteVertexBuffer(m_drawVao, m_drawVbo);
@@ -651,20 +622,10 @@ void vector_display::ReleaseGL() {
 }
 
 int vector_display::Setup() {
-  m_blit.program =
-      BuildProgram(kScreenVertex, nullptr, ScreenFragment(kBlitFragment, "FETCH_TEXELS", false), kScreenAttributes);
-  m_blitFetch.program =
-      m_blit.program
-          ? BuildProgram(kScreenVertex, nullptr, ScreenFragment(kBlitFragment, "FETCH_TEXELS", true), kScreenAttributes)
-          : 0;
-  m_blur.program =
-      m_blitFetch.program
-          ? BuildProgram(kScreenVertex, nullptr, ScreenFragment(kBlurFragment, "FETCH_ROWS", false), kScreenAttributes)
-          : 0;
+  m_blit.program = BuildProgram(kScreenVertex, nullptr, kBlitFragment, kScreenAttributes);
+  m_blur.program = m_blit.program ? BuildProgram(kScreenVertex, nullptr, BlurFragment(false), kScreenAttributes) : 0;
   m_blurRows.program =
-      m_blur.program
-          ? BuildProgram(kScreenVertex, nullptr, ScreenFragment(kBlurFragment, "FETCH_ROWS", true), kScreenAttributes)
-          : 0;
+      m_blur.program ? BuildProgram(kScreenVertex, nullptr, BlurFragment(true), kScreenAttributes) : 0;
   m_triangleProgram.program =
       m_blurRows.program ? BuildProgram(kGeometryVertex, kTriangleGeometry, FragmentWithFog(kTriangleFragmentMain),
                                     kGeometryAttributes)
@@ -681,7 +642,6 @@ int vector_display::Setup() {
     // A display that cannot draw stays not set up: its flushes do nothing
     // instead of drawing with programs and glow buffers that do not exist.
     DeleteProgram(m_blit.program);
-    DeleteProgram(m_blitFetch.program);
     DeleteProgram(m_blur.program);
     DeleteProgram(m_blurRows.program);
     DeleteProgram(m_triangleProgram.program);
@@ -689,8 +649,14 @@ int vector_display::Setup() {
     return -1;
   }
 
-  LookUpBlitUniforms(m_blit);
-  LookUpBlitUniforms(m_blitFetch);
+  const GLuint blit = m_blit.program;
+  m_blit.modelView = glGetUniformLocation(blit, "inModelViewMatrix");
+  m_blit.projection = glGetUniformLocation(blit, "inProjectionMatrix");
+  m_blit.alpha = glGetUniformLocation(blit, "alpha");
+  m_blit.mult = glGetUniformLocation(blit, "mult");
+  m_blit.tex0 = glGetUniformLocation(blit, "tex0");
+  glProgramUniform1i(blit, m_blit.tex0, 0);
+
   LookUpBlurUniforms(m_blur);
   LookUpBlurUniforms(m_blurRows);
 
@@ -703,7 +669,7 @@ int vector_display::Setup() {
   CreatePointTexture();
   ++s_pointTextureUsers;
 
-  for (ScreenShape* q : {&m_screenFull, &m_screenGlow}) {
+  for (ScreenQuad* q : {&m_quadFull, &m_quadGlow}) {
     glCreateVertexArrays(1, &q->vao);
     glCreateBuffers(1, &q->vbo);
     glVertexArrayVertexBuffer(q->vao, 0, q->vbo, 0, 5 * sizeof(float));
@@ -767,7 +733,7 @@ int vector_display::CreateGlowTargets() {
     }
   }
   glBindFramebuffer(GL_FRAMEBUFFER, static_cast<GLuint>(saved));
-  FillScreenShapes();
+  FillScreenQuads();
   return 0;
 }
 
@@ -776,22 +742,16 @@ void vector_display::FreeGlowTargets() {
     if (f) Framebuffer::Destroy(f);
 }
 
-void vector_display::FillScreenShapes() {
-  // y = 0 is the top of the screen and samples v = 1 (the texture's top
-  // row). The composites onto the target draw one triangle twice the size
-  // in each direction, with the texture coordinates a quad would have: no
-  // tile of the rasteriser is cut by a diagonal. The glow passes keep the
-  // quad: the first one samples the full-size capture without filtering at
-  // points that can fall exactly between two texels, where the rounding of
-  // the quad's coordinates picks the texel the glow was made with.
-  const float W = m_width, H = m_height, Z = kScreenDepth;
-  const float full[] = {0, 0, Z, 0, 1, 2 * W, 0, Z, 2, 1, 0, 2 * H, Z, 0, -1};
-  glNamedBufferData(m_screenFull.vbo, sizeof(full), full, GL_STATIC_DRAW);
-  m_screenFull.vertices = 3;
-  const float w = m_glowWidth, h = m_glowHeight;
-  const float glow[] = {0, 0, Z, 0, 1, w, h, Z, 1, 0, w, 0, Z, 1, 1, 0, 0, Z, 0, 1, 0, h, Z, 0, 0, w, h, Z, 1, 0};
-  glNamedBufferData(m_screenGlow.vbo, sizeof(glow), glow, GL_STATIC_DRAW);
-  m_screenGlow.vertices = 6;
+void vector_display::FillScreenQuads() {
+  const std::pair<ScreenQuad*, glm::vec2> quads[] = {{&m_quadFull, {m_width, m_height}},
+                                                     {&m_quadGlow, {m_glowWidth, m_glowHeight}}};
+  for (const auto& [quad, size] : quads) {
+    const float W = size.x, H = size.y, Z = kQuadDepth;
+    // y = 0 is the top of the screen and samples v = 1 (the texture's top row).
+    const float v[30] = {0, 0, Z, 0, 1, W, H, Z, 1, 0, W, 0, Z, 1, 1,
+                         0, 0, Z, 0, 1, 0, H, Z, 0, 0, W, H, Z, 1, 0};
+    glNamedBufferData(quad->vbo, sizeof(v), v, GL_STATIC_DRAW);
+  }
 }
 
 void vector_display::Resize(int width, int height) {
@@ -1034,7 +994,7 @@ void vector_display::EndPass(GLuint previous) {
   const VectorDisplaySettings& s = m_settings;
   const float gain = GlowGain(s.colorBrightness);
   m_glowPasses = GlowPasses(s.colorBrightness);
-  // Screen shapes are never depth tested or culled, whatever the caller of a
+  // Screen quads are never depth tested or culled, whatever the caller of a
   // glow capture left on.
   glDisable(GL_DEPTH_TEST);
   glDisable(GL_CULL_FACE);
@@ -1054,7 +1014,7 @@ void vector_display::EndPass(GLuint previous) {
     glViewport(0, 0, static_cast<int>(m_glowWidth), static_cast<int>(m_glowHeight));
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, m_passColorTexture);
-    glBindVertexArray(m_screenGlow.vao);
+    glBindVertexArray(m_quadGlow.vao);
     // The row taps land on texel centres only when the glow height is
     // whole (the step is 1 / m_glowHeight).
     const GLuint between = m_glowHeight == std::floor(m_glowHeight) ? m_blurRows.program : m_blur.program;
@@ -1062,7 +1022,7 @@ void vector_display::EndPass(GLuint previous) {
       FramebufferGL* gl = m_glow[i % 2]->GL();
       if (i < 2) glUseProgram(i == 0 ? m_blur.program : between);
       glBindFramebuffer(GL_FRAMEBUFFER, gl->m_framebuffer);
-      glDrawArrays(GL_TRIANGLES, 0, m_screenGlow.vertices);
+      glDrawArrays(GL_TRIANGLES, 0, 6);
       glBindTexture(GL_TEXTURE_2D, gl->m_colorTexture);
     }
   }
@@ -1071,8 +1031,11 @@ void vector_display::EndPass(GLuint previous) {
   glBindFramebuffer(GL_FRAMEBUFFER, previous);
   glViewport(0, 0, static_cast<int>(m_width), static_cast<int>(m_height));
   const glm::mat4 projection = glm::ortho(0.0f, m_width, m_height, 0.0f, 0.0f, kOrthoFar);
-  SetBlitUniforms(m_blitFetch, projection, modelView, 1.0f);
-  glUseProgram(m_blitFetch.program);
+  glUseProgram(m_blit.program);
+  glUniformMatrix4fv(m_blit.projection, 1, GL_FALSE, glm::value_ptr(projection));
+  glUniformMatrix4fv(m_blit.modelView, 1, GL_FALSE, glm::value_ptr(modelView));
+  glUniform1f(m_blit.alpha, 1.0f);
+  glUniform1f(m_blit.mult, 1.0f);
   switch (s.exportColor) {
     case 0:  // Copy
       glDisable(GL_BLEND);
@@ -1096,17 +1059,16 @@ void vector_display::EndPass(GLuint previous) {
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
   glActiveTexture(GL_TEXTURE0);
   glBindTexture(GL_TEXTURE_2D, m_passColorTexture);
-  glBindVertexArray(m_screenFull.vao);
-  glDrawArrays(GL_TRIANGLES, 0, m_screenFull.vertices);
+  glBindVertexArray(m_quadFull.vao);
+  glDrawArrays(GL_TRIANGLES, 0, 6);
 
   if (haveGlow && s.colorBrightness > 0.0f && m_glowPasses > 0) {
     glEnable(GL_BLEND);
     glBlendEquationSeparate(GL_FUNC_ADD, GL_MAX);
     glBlendFunc(GL_ONE, GL_ONE);
-    SetBlitUniforms(m_blit, projection, modelView, gain);
-    glUseProgram(m_blit.program);
+    glUniform1f(m_blit.mult, gain);
     glBindTexture(GL_TEXTURE_2D, m_glow[(m_glowPasses - 1) % 2]->GL()->m_colorTexture);
-    glDrawArrays(GL_TRIANGLES, 0, m_screenFull.vertices);
+    glDrawArrays(GL_TRIANGLES, 0, 6);
   }
 
   if (s.exportDepth == 1) {

@@ -10,8 +10,8 @@
 // vector_display::Create and Setup (or Resize on an existing display), the
 // target's Destroy calls vector_display::Destroy; BindRenderTarget sets
 // g_pCurrentVectorDisplay and every target switch, BeginFrame and
-// PresentFrame call Flush. Owns: seven GPU programs, two glow framebuffers,
-// two screen shapes, the per-draw quad buffer and its own VectorHistory.
+// PresentFrame call Flush. Owns: six GPU programs, two glow framebuffers,
+// two screen quads, the per-draw quad buffer and its own VectorHistory.
 // Shader compile and link messages go to stderr, prefixed "[vector_display] ".
 // Main thread only; every GL call needs the context current.
 #pragma once
@@ -64,12 +64,12 @@ struct vector_display : public VectorGeometry {
   static int Create(const char* name, float width, float height, vector_display** out);
   static void Destroy(vector_display*& display);
 
-  // Builds the seven programs, the glow-dot texture, the screen shapes and the
+  // Builds the six programs, the glow-dot texture, the screen quads and the
   // glow targets: 0, or -1 when a program does not build (the display then
   // stays not set up and draws nothing).
   int Setup();
   // (Re)makes the two glow framebuffers at a third of the size and fills the
-  // screen shapes; returns 0. Nothing until Setup succeeded.
+  // screen quads; returns 0. Nothing until Setup succeeded.
   int CreateGlowTargets();
   // The resize step of RenderTarget::Create on an existing display: new
   // size, new glow targets, empty arrays, next resize generation.
@@ -117,15 +117,12 @@ struct vector_display : public VectorGeometry {
     GLint mvp = -1, alpha = -1, decalZ = -1, miterLimit = -1, viewport = -1, colorIntensity = -1,
           colorBack = -1, colorFog = -1, thicknessRange = -1, thicknessFactor = -1, textureMapped = -1;
   };
-  // Triangles that cover the whole viewport of a screen pass.
-  struct ScreenShape {
+  struct ScreenQuad {
     GLuint vao = 0;
     GLuint vbo = 0;
-    int vertices = 0;
   };
 
-  BlitProgram m_blit;       // the glow, magnified onto the target
-  BlitProgram m_blitFetch;  // the pass image, texel for pixel
+  BlitProgram m_blit;
   GLuint m_passFramebuffer = 0;
   GLuint m_passColorTexture = 0;
   BlurProgram m_blur;      // the first glow pass, from the full-size capture
@@ -136,8 +133,8 @@ struct vector_display : public VectorGeometry {
   Framebuffer* m_glow[2] = {nullptr, nullptr};
   float m_width = 0.0f, m_height = 0.0f;
   float m_glowWidth = 0.0f, m_glowHeight = 0.0f;
-  ScreenShape m_screenFull;  // one triangle
-  ScreenShape m_screenGlow;  // a quad of two
+  ScreenQuad m_quadFull;
+  ScreenQuad m_quadGlow;
   int m_glowPasses = 0;
   // -1 after Create, 1 once Setup succeeded (0: never set up).
   int m_setup = 0;
@@ -153,7 +150,7 @@ struct vector_display : public VectorGeometry {
 
   void ReleaseGL();
   void FreeGlowTargets();
-  void FillScreenShapes();
+  void FillScreenQuads();
   // BeginPass; without `depth` the pass's depth is neither cleared nor
   // imported (a flush that draws nothing depth tested).
   GLuint OpenPass(bool depth);
