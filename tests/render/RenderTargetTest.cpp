@@ -281,6 +281,37 @@ TEST_F(RenderTargetTest, PresentDrawsDefaultIntoTheViewportWithBlackAround) {
   for (const Probe& p : probes) EXPECT_TRUE(PixelNear(WindowPixel(p.x, p.y), p.want)) << p.x << "," << p.y;
 }
 
+// A viewport of "Default"'s own size takes the copy path: every pixel of the
+// viewport is "Default"'s pixel, in place, and the bars stay black.
+TEST_F(RenderTargetTest, PresentAtDefaultsOwnSizeCopiesEveryPixelInPlace) {
+  const int w = 64, h = 48;
+  MakeDefault(w, h);
+  BeginFrame();
+  std::vector<uint8_t> picture(size_t(w) * h * 4);
+  for (size_t i = 0; i < picture.size(); ++i) picture[i] = uint8_t((i * 37 + i / 256) % 256);
+  for (size_t i = 3; i < picture.size(); i += 4) picture[i] = 255;
+  glBindTexture(GL_TEXTURE_2D, g_defaultRenderTarget.m_colorFramebuffer->GL()->m_colorTexture);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, picture.data());
+  glBindTexture(GL_TEXTURE_2D, 0);
+
+  Application::Get().m_viewport = {40, 24, w, h};
+  PresentFrame(0.016f, false, 0);
+  EXPECT_EQ(Binding(), 0);
+  EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+  glReadBuffer(GL_BACK);
+  const std::vector<uint8_t> shown = ReadPixels(40, 24, w, h);
+  for (size_t i = 0; i < picture.size(); i += 4) {
+    const Rgba8 want = {picture[i], picture[i + 1], picture[i + 2], 255};
+    ASSERT_TRUE(PixelNear({shown[i], shown[i + 1], shown[i + 2], 255}, want, 0)) << "pixel " << i / 4;
+  }
+  EXPECT_TRUE(PixelNear(WindowPixel(39, 30), kBlack, 0));
+  EXPECT_TRUE(PixelNear(WindowPixel(40 + w, 30), kBlack, 0));
+  EXPECT_TRUE(PixelNear(WindowPixel(50, 23), kBlack, 0));
+  EXPECT_TRUE(PixelNear(WindowPixel(50, 24 + h), kBlack, 0));
+}
+
 TEST_F(RenderTargetTest, WindowEqualToTheViewportIsNotCleared) {
   // "Default" without a size draws nothing, so only the clear could change
   // the window.

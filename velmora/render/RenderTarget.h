@@ -112,7 +112,8 @@ void SetPresentArea(const IntRect* window, const IntRect* viewport);
 
 // Frame end: draws the requested overlays into "Default" and draws
 // "Default" into the registered viewport on the window, clamped to 0..1,
-// with black bars when the window is larger than the viewport.
+// with black bars when the window is larger than the viewport. An 8-bit
+// "Default" of the viewport's size is blitted, the same pixels at less cost.
 void PresentFrame(float dt, bool timeStopped, int overlayFlags);
 
 // Exit: releases the present program and the overlay text renderer while

@@ -198,6 +198,73 @@ TEST_F(BufferEffects, StencilRangePassMarksPixelsInRange) {
   EXPECT_TRUE(PixelNear(ReadTargetPixel(t, 8, 16), {204, 0, 0, 255}));
 }
 
+// Every pixel against the range rule applied to its own colour and depth,
+// on a picture whose neighbours differ widely and whose channels cross the
+// bounds (set between 8-bit levels and between the depth steps, so no
+// rounding decides): a tap that read a neighbour or a blend would mark
+// other pixels. With and without a depth range.
+TEST_F(BufferEffects, StencilRangeFollowsEachPixelsOwnColourAndDepth) {
+  fxBufferDisplay* target = Running<fxBufferDisplay>("T");
+  fxBufferStencil* stencil = Running<fxBufferStencil>();
+  target->SetState(StateRunning);
+  stencil->SetState(StateRunning);
+  target->ExternalUpdate();
+  stencil->ExternalUpdate();  // gives the target its depth-stencil texture
+  RenderTarget& t = *target->GetBuffer();
+  FramebufferGL* gl = t.m_colorFramebuffer->GL();
+  const int w = t.m_width, h = t.m_height;
+  std::vector<uint8_t> colour(size_t(w) * h * 4);
+  std::vector<uint32_t> depthStencil(size_t(w) * h);
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      uint8_t* p = &colour[(size_t(y) * w + x) * 4];
+      p[0] = uint8_t((x * 37 + y * 11) % 256);
+      p[1] = uint8_t((x * 13 + y * 29) % 256);
+      p[2] = uint8_t((x * 5 + y * 53) % 256);
+      p[3] = 255;
+      const uint32_t depth = uint32_t((x * 7 + y * 3) % 64) * 0xFFFFFFu / 63u;
+      depthStencil[size_t(y) * w + x] = depth << 8;
+    }
+  }
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  glBindTexture(GL_TEXTURE_2D, gl->m_colorTexture);
+  glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, colour.data());
+  glBindTexture(GL_TEXTURE_2D, 0);
+
+  stencil->m_clear = true;
+  stencil->m_writeRangeEnabled = true;
+  stencil->m_colorI = {0.3f, 0.21f, 0.5f, 1.0f};  // alpha open: its lower bound is above its upper one
+  stencil->m_colorF = {0.7f, 0.9f, 1.0f, 0.0f};
+  const struct {
+    float depthI, depthF;
+  } cases[] = {{1.0f, 0.0f}, {0.25f, 0.6f}};
+  for (const auto& c : cases) {
+    glBindTexture(GL_TEXTURE_2D, gl->m_depthStencilTexture);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, w, h, GL_DEPTH_STENCIL, GL_UNSIGNED_INT_24_8, depthStencil.data());
+    glBindTexture(GL_TEXTURE_2D, 0);
+    stencil->m_depthI = c.depthI;
+    stencil->m_depthF = c.depthF;
+    stencil->ExternalUpdate();
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, gl->m_framebuffer);
+    std::vector<uint8_t> marks(size_t(w) * h);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, w, h, GL_STENCIL_INDEX, GL_UNSIGNED_BYTE, marks.data());
+    int inRange = 0;
+    for (int i = 0; i < w * h; ++i) {
+      const uint8_t* p = &colour[size_t(i) * 4];
+      const float depth = float((depthStencil[i] >> 8) / double(0xFFFFFF));
+      const bool colourIn = p[0] / 255.0f >= 0.3f && p[0] / 255.0f <= 0.7f && p[1] / 255.0f >= 0.21f &&
+                            p[1] / 255.0f <= 0.9f && p[2] / 255.0f >= 0.5f;
+      const bool depthIn = c.depthI > c.depthF || (depth >= c.depthI && depth <= c.depthF);
+      const int want = colourIn && depthIn ? 2 : 1;
+      inRange += want == 2;
+      ASSERT_EQ(marks[i], want) << "pixel " << i % w << "," << i / w << " depth range " << c.depthI;
+    }
+    EXPECT_GT(inRange, w * h / 20) << "the picture crosses the bounds";
+    EXPECT_LT(inRange, w * h / 2);
+  }
+}
+
 TEST_F(BufferEffects, KeepWritingMarksWhatIsDrawnNext) {
   fxBufferStencil* stencil = Running<fxBufferStencil>();
   stencil->m_clear = true;

@@ -332,3 +332,43 @@ TEST_F(ColorGrading, ReduceExponentsPastTheirRangesReachTheShaderClamped) {
     EXPECT_TRUE(PixelNear(TargetPixel(20, 20), {want, want, want, 255}, 1)) << c.properties;
   }
 }
+
+namespace {
+
+// A grading pass that counts its builds.
+struct CountingGradingPass : shPostColorGradingAA {
+  void Build() override {
+    ++builds;
+    shPostColorGradingAA::Build();
+  }
+  int builds = 0;
+};
+
+}  // namespace
+
+// The step switches are program constants: a frame with unchanged switches
+// builds nothing, each change builds once and shows at once.
+TEST_F(ColorGrading, SwitchesRebuildOnlyWhenTheyChange) {
+  CountingGradingPass pass;
+  auto frame = [&pass](int lumaProfile) {
+    FillFlat(128, 128, 128, 255);
+    pass.BindPass(0, false, lumaProfile);
+    pass.DrawPass(false);
+    return TargetPixel(10, 10);
+  };
+  const int gamma = static_cast<int>(std::lround(std::pow(128.0 / 255.0, 0.416666) * 255.0));
+  EXPECT_TRUE(PixelNear(frame(0), {uint8_t(gamma), uint8_t(gamma), uint8_t(gamma), 255}, 1));
+  EXPECT_TRUE(PixelNear(frame(0), {uint8_t(gamma), uint8_t(gamma), uint8_t(gamma), 255}, 1));
+  EXPECT_EQ(pass.builds, 1);
+  const int rec601 = static_cast<int>(std::lround(std::pow(128.0 / 255.0, 0.454545) * 255.0));
+  EXPECT_TRUE(PixelNear(frame(1), {uint8_t(rec601), uint8_t(rec601), uint8_t(rec601), 255}, 1));
+  EXPECT_EQ(pass.builds, 2);
+  pass.m_applyGamma = false;
+  EXPECT_TRUE(PixelNear(frame(1), {128, 128, 128, 255}, 1));
+  EXPECT_TRUE(PixelNear(frame(1), {128, 128, 128, 255}, 1));
+  EXPECT_EQ(pass.builds, 3);
+  pass.m_tonemapProfile = 1;  // 1.35 c / (1 + c)
+  const int reinhard = static_cast<int>(std::lround(1.35 * (128.0 / 255.0) / (1.0 + 128.0 / 255.0) * 255.0));
+  EXPECT_TRUE(PixelNear(frame(1), {uint8_t(reinhard), uint8_t(reinhard), uint8_t(reinhard), 255}, 1));
+  EXPECT_EQ(pass.builds, 4);
+}

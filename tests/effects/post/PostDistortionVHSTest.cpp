@@ -314,3 +314,64 @@ TEST_F(DistortionVHS, TapeWithTheProductionNoiseChangesThePicture) {
   EXPECT_FALSE(log.Contains("cannot load")) << log.Text();
   EXPECT_GT(DifferingBytes(ReadTarget(), picture), kSize * kSize / 2);
 }
+
+namespace {
+
+// The tape's fragment stage with the time-only terms worked out per pixel:
+// the vertex stage's assignments (all but its position outputs) moved to
+// the top of the fragment main, its flat inputs turned into globals.
+std::string PerPixelTapeFragment(const std::string& vertex, const std::string& fragment) {
+  const size_t onOffAt = vertex.find("float OnOff");
+  const std::string onOff = vertex.substr(onOffAt, vertex.find('\n', onOffAt) + 1 - onOffAt);
+  const size_t bodyAt = vertex.find('\n', vertex.find("fragCoord = ")) + 1;
+  const std::string terms = vertex.substr(bodyAt, vertex.find("  gl_Position") - bodyAt);
+  std::string text = fragment;
+  for (size_t at; (at = text.find("flat in ")) != std::string::npos;) text.erase(at, 8);
+  const size_t mainAt = text.find("void main()\n{\n");
+  text.insert(mainAt + 14, terms);
+  text.insert(mainAt, onOff);
+  return text;
+}
+
+}  // namespace
+
+TEST_F(DistortionVHS, TimeTermsFromTheVertexStageGiveThePerPixelPicture) {
+  TempDir dir;
+  std::filesystem::copy_file(VELMORA_PACK_PATH, dir.Path() + "/Velmora-Pinvale.sts");
+  EnterDir(dir);
+  shPostVHS tape, reference;
+  for (shPostVHS* p : {&tape, &reference}) {
+    p->m_floats[shPostVHS::JumpVertical].m_value = 0.5f;
+    p->m_floats[shPostVHS::JumpVerticalFreq].m_value = 0.8f;
+    p->m_floats[shPostVHS::JumpHorizontalFreq].m_value = 0.8f;
+    p->m_floats[shPostVHS::Monochrome].m_value = 0.5f;
+    p->m_floats[shPostVHS::WhiteLines].m_value = 0.6f;
+  }
+  const std::vector<uint8_t> picture = Pattern();
+  Fill(picture);
+  tape.Bind();
+  tape.DrawPass(false);
+  ASSERT_NE(tape.m_program, 0u);
+  const std::string vertex = tape.m_stages[StageVertex].source;
+  const std::string perPixel = PerPixelTapeFragment(vertex, tape.m_stages[StageFragment].source);
+  reference.m_stages[StageVertex].source = vertex.c_str();
+  reference.m_stages[StageFragment].source = perPixel.c_str();
+  int changedFrames = 0;
+  for (float t : {0.3f, 2.7f, 9.1f, 41.6f, 80.62f, 107.9f}) {
+    std::vector<uint8_t> out[2];
+    shPostVHS* programs[2] = {&tape, &reference};
+    for (int i = 0; i < 2; ++i) {
+      Fill(picture);
+      programs[i]->m_timeOffset = t;
+      programs[i]->Bind();
+      ASSERT_NE(programs[i]->m_program, 0u) << "time " << t;
+      programs[i]->DrawPass(false);
+      out[i] = ReadTarget();
+    }
+    for (size_t i = 0; i < out[0].size(); ++i) {
+      ASSERT_LE(std::abs(int(out[0][i]) - int(out[1][i])), 1) << "time " << t << " byte " << i;
+    }
+    changedFrames += DifferingBytes(out[0], picture) > kSize * kSize / 2;
+  }
+  EXPECT_EQ(changedFrames, 6) << "every time draws the tape look";
+}

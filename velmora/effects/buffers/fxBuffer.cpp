@@ -282,7 +282,7 @@ void fxBufferStencil::Update() {
 }
 
 void fxBufferStencil::RunRangePass() {
-  shBufferStencil& program = BufferStencilProgram();
+  shBufferStencil& program = BufferStencilProgram(m_depthI <= m_depthF);
   for (int i = 0; i < 4; ++i) {
     program.m_colorI[i] = m_colorI[i];
     program.m_colorF[i] = m_colorF[i];

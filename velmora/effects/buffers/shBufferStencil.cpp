@@ -6,9 +6,13 @@
 
 namespace {
 
+// Each fragment reads its own texel: texelFetch at the fragment's pixel,
+// not a filtered tap at the texel centre, which gives the same value at a
+// fraction of the cost on a software rasteriser. The depth range is a
+// program constant (DEPTH_RANGE): behind a uniform test the depth read
+// would run for every fragment even with the range off.
 const char* const kStencilFragment =
     "SHADER_HEADER\n"
-    "in vec2 fragCoord;\n"
     "out vec4 fragColor;\n"
     "uniform vec4 COLORI;\n"
     "uniform vec4 COLORF;\n"
@@ -18,15 +22,15 @@ const char* const kStencilFragment =
     "uniform sampler2D TEXTURE_DEPTH;\n"
     "void main()\n"
     "{\n"
-    "  vec2 uv = fragCoord / iResolution;\n"
-    "  vec4 col = texture(TEXTURE_COLOR, uv);\n"
+    "  ivec2 texel = ivec2(gl_FragCoord.xy);\n"
+    "  vec4 col = texelFetch(TEXTURE_COLOR, texel, 0);\n"
     "  bvec4 open = greaterThan(COLORI, COLORF);\n"
     "  bvec4 inside = bvec4(lessThanEqual(COLORI, col)) ;\n"
     "  bvec4 below = lessThanEqual(col, COLORF);\n"
     "  bool valid = true;\n"
     "  for (int i = 0; i < 4; ++i) valid = valid && (open[i] || (inside[i] && below[i]));\n"
-    "  if (DEPTHI <= DEPTHF && valid) {\n"
-    "    float depth = texture(TEXTURE_DEPTH, uv).x;\n"
+    "  if (DEPTH_RANGE == 1 && valid) {\n"
+    "    float depth = texelFetch(TEXTURE_DEPTH, texel, 0).x;\n"
     "    valid = DEPTHI <= depth && depth <= DEPTHF;\n"
     "  }\n"
     "  if (!valid) discard;\n"
@@ -34,6 +38,8 @@ const char* const kStencilFragment =
     "}\n";
 
 }  // namespace
+
+shBufferStencil::shBufferStencil(bool depthRange) { SetConstInt("DEPTH_RANGE", depthRange ? 1 : 0, false); }
 
 void shBufferStencil::Build() {
   if (!m_stages[StageFragment].source) m_stages[StageFragment].source = kStencilFragment;
@@ -79,10 +85,11 @@ void shBufferStencil::Unbind() {
   rvProgram2D::Unbind();
 }
 
-shBufferStencil& BufferStencilProgram() {
+shBufferStencil& BufferStencilProgram(bool depthRange) {
   // Made on first use and kept until exit, like the engine's shared
   // programs: a static object would delete its GL program after the
   // context is gone.
-  static shBufferStencil* s_program = new shBufferStencil();
-  return *s_program;
+  static shBufferStencil* s_colorOnly = new shBufferStencil(false);
+  static shBufferStencil* s_withDepth = new shBufferStencil(true);
+  return depthRange ? *s_withDepth : *s_colorOnly;
 }

@@ -3,7 +3,8 @@
 // colour channels and depth lie in the given ranges; the stencil state of the
 // caller turns every kept fragment into a stencil write. A channel whose
 // lower bound exceeds its upper bound does not restrict, nor does a depth
-// range with Depthi > Depthf. One process-wide instance.
+// range with Depthi > Depthf. Two process-wide instances: one that also
+// tests the depth range and one that reads the colour only.
 // Depends on the 2D program (render/rvProgram.h) and the current render
 // target; owns its GL program, which lives until the process ends.
 #pragma once
@@ -11,6 +12,8 @@
 
 class shBufferStencil : public rvProgram2D {
  public:
+  // `depthRange` builds the depth read and test into the program.
+  explicit shBufferStencil(bool depthRange);
   void Build() override;
   void Bind() override;
   void Unbind() override;
@@ -32,4 +35,5 @@ class shBufferStencil : public rvProgram2D {
   int m_textureDepthUnit = 1;
 };
 
-shBufferStencil& BufferStencilProgram();
+// The instance for a pass with (Depthi <= Depthf) or without a depth range.
+shBufferStencil& BufferStencilProgram(bool depthRange);

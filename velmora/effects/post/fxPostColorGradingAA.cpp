@@ -26,13 +26,7 @@ out vec4 fragColor;
 uniform sampler2D sFramebuffer;
 uniform sampler3D sColorGradingLUT;
 uniform sampler2D sBlueNoise;
-uniform int SHOW_LUT;
-uniform int FXAA_SHOW_EDGES;
-uniform int LUMA_COLOR_PROFILE;
-uniform int TONEMAP_PROFILE;
 uniform float DITHER_POW;
-uniform int APPLY_GAMMA;
-uniform int APPLY_VIGNETTING;
 uniform float VIGNETTING_POW;
 uniform float FXAA_LUMA_THRESHOLD;
 uniform float FXAA_MUL_REDUCE;
@@ -143,14 +137,15 @@ GLuint LinearSampler() {
 shPostColorGradingAA::shPostColorGradingAA() : shPostPass("fxPostColorGradingAA") {
   m_colorGradingLut.m_value = 1;
   m_blueNoise.m_value = 2;
-  m_applyGamma.m_value = true;
+  m_applyGamma = true;
   m_ditherPow.m_value = 3.0f;
   m_vignettingPow.m_value = 0.25f;
   m_fxaaLumaThreshold.m_value = 0.5f;
   m_fxaaMaxSpan.m_value = 8;
   m_mulReduceExponent = 3;
   m_minReduceExponent = 7;
-  m_applyAA = m_applyGrading = m_applyDither = false;
+  m_applyAA = m_applyGrading = m_applyDither = m_applyVignetting = m_fxaaShowEdges = false;
+  m_tonemapProfile = 0;
 }
 
 shPostColorGradingAA::~shPostColorGradingAA() = default;
@@ -161,13 +156,7 @@ void shPostColorGradingAA::Build() {
   Locate(m_framebuffer, "sFramebuffer");
   Locate(m_colorGradingLut, "sColorGradingLUT");
   Locate(m_blueNoise, "sBlueNoise");
-  Locate(m_showLut, "SHOW_LUT");
-  Locate(m_fxaaShowEdges, "FXAA_SHOW_EDGES");
-  Locate(m_lumaProfile, "LUMA_COLOR_PROFILE");
-  Locate(m_tonemapProfile, "TONEMAP_PROFILE");
   Locate(m_ditherPow, "DITHER_POW");
-  Locate(m_applyGamma, "APPLY_GAMMA");
-  Locate(m_applyVignetting, "APPLY_VIGNETTING");
   Locate(m_vignettingPow, "VIGNETTING_POW");
   Locate(m_fxaaLumaThreshold, "FXAA_LUMA_THRESHOLD");
   Locate(m_fxaaMulReduce, "FXAA_MUL_REDUCE");
@@ -177,11 +166,7 @@ void shPostColorGradingAA::Build() {
 }
 
 void shPostColorGradingAA::UploadAll() const {
-  for (const PassUniform<int>* u : {&m_framebuffer, &m_colorGradingLut, &m_blueNoise, &m_lumaProfile,
-                                    &m_tonemapProfile, &m_fxaaMaxSpan}) {
-    UploadUniform(*u);
-  }
-  for (const PassUniform<bool>* u : {&m_showLut, &m_fxaaShowEdges, &m_applyGamma, &m_applyVignetting}) {
+  for (const PassUniform<int>* u : {&m_framebuffer, &m_colorGradingLut, &m_blueNoise, &m_fxaaMaxSpan}) {
     UploadUniform(*u);
   }
   for (const PassUniform<float>* u : {&m_ditherPow, &m_vignettingPow, &m_fxaaLumaThreshold, &m_fxaaMulReduce,
@@ -206,9 +191,21 @@ void shPostColorGradingAA::BindPass(GLuint lut, bool showLut, int lumaProfile) {
   // A switch that changed rebuilds the program at the bind below. Without a
   // table (its program did not build) grading would turn the picture
   // black: it is left out instead.
-  SetConstInt("APPLY_AA", m_applyAA ? 1 : 0, false);
-  SetConstInt("APPLY_GRADING", m_applyGrading && lut != 0 ? 1 : 0, false);
-  SetConstInt("APPLY_DITHER", m_applyDither ? 1 : 0, false);
+  const struct {
+    const char* name;
+    int value;
+  } switches[] = {
+      {"APPLY_AA", m_applyAA ? 1 : 0},
+      {"APPLY_GRADING", m_applyGrading && lut != 0 ? 1 : 0},
+      {"APPLY_DITHER", m_applyDither ? 1 : 0},
+      {"APPLY_GAMMA", m_applyGamma ? 1 : 0},
+      {"APPLY_VIGNETTING", m_applyVignetting ? 1 : 0},
+      {"TONEMAP_PROFILE", m_tonemapProfile},
+      {"LUMA_COLOR_PROFILE", lumaProfile},
+      {"FXAA_SHOW_EDGES", m_fxaaShowEdges ? 1 : 0},
+      {"SHOW_LUT", showLut ? 1 : 0},
+  };
+  for (const auto& s : switches) SetConstInt(s.name, s.value, false);
   // The noise file is read before the copy takes the GL state.
   BlueNoise().Load();
   BindTargetCopy();
@@ -220,8 +217,6 @@ void shPostColorGradingAA::BindPass(GLuint lut, bool showLut, int lumaProfile) {
   glActiveTexture(GL_TEXTURE2);
   glBindTexture(GL_TEXTURE_2D, BlueNoise().Texture());
   glActiveTexture(GL_TEXTURE0);
-  m_showLut.m_value = showLut;
-  m_lumaProfile.m_value = lumaProfile;
   m_fxaaMulReduce.m_value = PowerOfHalf(m_mulReduceExponent, kMaxMulReduceExponent);
   m_fxaaMinReduce.m_value = PowerOfHalf(m_minReduceExponent, kMaxMinReduceExponent);
   UploadAll();
@@ -274,7 +269,7 @@ ClassDesc* fxPostColorGradingAA::RegisterAttributes() {
   };
   for (const auto& g : grading) desc->AddAttribute(AttrFloat, g.name, g.offset)->SetRange(-1.0f, 1.0f);
   desc->AddAttribute(AttrBool, "ColorGrading/Inverse Sat", GRADING_OFFSET(m_lutGen.m_invSaturation));
-  desc->AddAttribute(AttrBool, "Antialiasing/Show Edges", GRADING_OFFSET(m_pass.m_fxaaShowEdges.m_value));
+  desc->AddAttribute(AttrBool, "Antialiasing/Show Edges", GRADING_OFFSET(m_pass.m_fxaaShowEdges));
   desc->AddAttribute(AttrFloat, "Antialiasing/Luma Treshold", GRADING_OFFSET(m_pass.m_fxaaLumaThreshold.m_value))
       ->SetRange(0.0f, 1.0f);
   desc->AddAttribute(AttrInt, "Antialiasing/Mult Reduce", GRADING_OFFSET(m_pass.m_mulReduceExponent))
@@ -282,13 +277,13 @@ ClassDesc* fxPostColorGradingAA::RegisterAttributes() {
   desc->AddAttribute(AttrInt, "Antialiasing/Min Reduce", GRADING_OFFSET(m_pass.m_minReduceExponent))
       ->SetRangeInt(0, kMaxMinReduceExponent);
   desc->AddAttribute(AttrInt, "Antialiasing/Max Span", GRADING_OFFSET(m_pass.m_fxaaMaxSpan.m_value))->SetRangeInt(1, 16);
-  desc->AddAttribute(AttrEnum, "Tonemap Profile", GRADING_OFFSET(m_pass.m_tonemapProfile.m_value))
+  desc->AddAttribute(AttrEnum, "Tonemap Profile", GRADING_OFFSET(m_pass.m_tonemapProfile))
       ->SetEnumNames(kTonemapNames, 3);
   desc->AddAttribute(AttrBool, "Apply Color Grading", GRADING_OFFSET(m_pass.m_applyGrading));
   desc->AddAttribute(AttrBool, "Apply Anti-aliasing", GRADING_OFFSET(m_pass.m_applyAA));
-  desc->AddAttribute(AttrBool, "Apply Vignetting", GRADING_OFFSET(m_pass.m_applyVignetting.m_value));
+  desc->AddAttribute(AttrBool, "Apply Vignetting", GRADING_OFFSET(m_pass.m_applyVignetting));
   desc->AddAttribute(AttrFloat, "Vignetting Pow", GRADING_OFFSET(m_pass.m_vignettingPow.m_value))->SetRange(0.001f, 1.0f);
-  desc->AddAttribute(AttrBool, "Apply Gamma", GRADING_OFFSET(m_pass.m_applyGamma.m_value));
+  desc->AddAttribute(AttrBool, "Apply Gamma", GRADING_OFFSET(m_pass.m_applyGamma));
   desc->AddAttribute(AttrBool, "Apply Dither", GRADING_OFFSET(m_pass.m_applyDither));
   desc->AddAttribute(AttrFloat, "Dither Pow", GRADING_OFFSET(m_pass.m_ditherPow.m_value))->SetRange(1.0f, 6.0f);
   return desc;

@@ -24,21 +24,16 @@ class shPostColorGradingAA : public shPostPass {
   ~shPostColorGradingAA() override;
   void Build() override;
   void Unbind() override;
-  // Sets the step switches, copies the target and binds it with the table
-  // on unit 1 and the blue noise on unit 2, then uploads every setting. A
-  // table of 0 leaves grading out.
+  // Sets the step switches and the luma profile as program constants,
+  // copies the target and binds it with the table on unit 1 and the blue
+  // noise on unit 2, then uploads the remaining settings. A table of 0
+  // leaves grading out.
   void BindPass(GLuint lut, bool showLut, int lumaProfile);
 
   PassUniform<int> m_framebuffer;      // unit 0
   PassUniform<int> m_colorGradingLut;  // unit 1
   PassUniform<int> m_blueNoise;        // unit 2
-  PassUniform<bool> m_showLut;
-  PassUniform<bool> m_fxaaShowEdges;
-  PassUniform<int> m_lumaProfile;
-  PassUniform<int> m_tonemapProfile;
   PassUniform<float> m_ditherPow;
-  PassUniform<bool> m_applyGamma;
-  PassUniform<bool> m_applyVignetting;
   PassUniform<float> m_vignettingPow;
   PassUniform<float> m_fxaaLumaThreshold;
   PassUniform<float> m_fxaaMulReduce;  // 2^-m_mulReduceExponent, set at bind
@@ -46,13 +41,18 @@ class shPostColorGradingAA : public shPostPass {
   PassUniform<int> m_fxaaMaxSpan;
   int m_mulReduceExponent;
   int m_minReduceExponent;
-  // The three costly steps are program constants (APPLY_AA, APPLY_GRADING,
-  // APPLY_DITHER), not uniforms: a software rasteriser pays for a step
-  // behind a uniform test even when it is off. Toggling one rebuilds the
-  // program at the next bind.
+  // Every switch is a program constant, not a uniform: a software
+  // rasteriser runs both sides of a uniform test with the results masked,
+  // so a step that is off would still cost its full price (the gamma and
+  // vignetting pow, the tone curves, the table view's 3D fetch). Toggling
+  // one rebuilds the program at the next bind.
   bool m_applyAA;
   bool m_applyGrading;
   bool m_applyDither;
+  bool m_applyGamma;
+  bool m_applyVignetting;
+  bool m_fxaaShowEdges;
+  int m_tonemapProfile;  // 0 off, 1 "Reinhardt", 2 ACES
 
  private:
   void UploadAll() const;

@@ -11,12 +11,56 @@
 // [SECTION] Stage text
 //-----------------------------------------------------------------------------
 
+// The terms that depend on the time alone (the jumps' switches and phase,
+// the white stripes' drift, the noise scroll, the vignette's breathing) are
+// worked out once per vertex and reach the fragments unchanged (flat): a
+// software rasteriser would otherwise evaluate their sines for every pixel.
+// Each is a whole operand of the fragment stage's expressions, computed by
+// the same arithmetic, so the picture is the one of a per-pixel evaluation.
+//
 // A black tint has no luminance to divide by: its dark end is the tint
 // itself, so black pixels stay black instead of 0 / 0.
 namespace {
 
+const char* const kTapeVertex = R"(SHADER_HEADER
+layout(location = 0) in vec2 aPos;
+layout(location = 1) in vec2 aTexCoords;
+out vec2 fragCoord;
+flat out float vJumpPhase;
+flat out float vJumpHorizontal;
+flat out float vJumpVertical;
+flat out float vWhiteDrift;
+flat out vec2 vNoiseScroll;
+flat out float vAperture;
+uniform float VIGNETTE_APERTURE;
+uniform float VIGNETTE_OSCILLATION;
+uniform float JUMP_VERTICAL_FREQ;
+uniform float JUMP_HORIZONTAL_FREQ;
+
+float OnOff(float a, float b, float f) { return step(1.0 - 0.99 * f, sin(iTime + a * cos(iTime * b))); }
+
+void main()
+{
+  fragCoord = aTexCoords * iResolution;
+  vJumpPhase = mod(iTime / 4.0, 1.0);
+  vJumpHorizontal = OnOff(4.0, 4.0, JUMP_HORIZONTAL_FREQ) * (1.0 + cos(80.0 * iTime));
+  vJumpVertical = 0.4 * OnOff(2.0, 3.0, JUMP_VERTICAL_FREQ) *
+                  (sin(iTime) * sin(20.0 * iTime) + 0.5 + 0.1 * sin(200.0 * iTime) * cos(iTime));
+  vWhiteDrift = sin(iTime + sin(0.63 * iTime));
+  vNoiseScroll = vec2(1.0, 2.0 * cos(iTime)) * iTime * 8.0;
+  vAperture = VIGNETTE_APERTURE + VIGNETTE_OSCILLATION * sin(iTime + 5.0 * cos(5.0 * iTime));
+  gl_Position = vec4(aPos.x, aPos.y, 0.0, 1.0);
+}
+)";
+
 const char* const kTapeFragment = R"(SHADER_HEADER
 in vec2 fragCoord;
+flat in float vJumpPhase;
+flat in float vJumpHorizontal;
+flat in float vJumpVertical;
+flat in float vWhiteDrift;
+flat in vec2 vNoiseScroll;
+flat in float vAperture;
 out vec4 fragColor;
 uniform sampler2D iChannel0;
 uniform sampler2D iChannel1;
@@ -46,9 +90,8 @@ uniform float WOBBLE;
 uniform float WOBBLE_BAND;
 )" POST_REGION_GLSL R"(
 float Rand(vec2 v) { return fract(sin(dot(v, vec2(12.9898, 78.233))) * 43758.5453); }
-float OnOff(float a, float b, float f) { return step(1.0 - 0.99 * f, sin(iTime + a * cos(iTime * b))); }
 vec4 Tex(vec2 uv) { return texture(iChannel0, RegionToTexture(uv)); }
-float NoiseAt(vec2 uv) { return texture(iChannel1, vec2(1.0, 2.0 * cos(iTime)) * iTime * 8.0 + uv).r; }
+float NoiseAt(vec2 uv) { return texture(iChannel1, vNoiseScroll + uv).r; }
 
 void main()
 {
@@ -64,13 +107,10 @@ void main()
     uv += 0.5;
   }
   if (ENABLE_JUMPS == 1) {
-    float d = uv.y - mod(iTime / 4.0, 1.0);
+    float d = uv.y - vJumpPhase;
     float window = 1.0 / (1.0 + 20.0 * d * d);
-    uv.x += JUMP_HORIZONTAL * sin(10.0 * uv.y + iTime) / 50.0 * OnOff(4.0, 4.0, JUMP_HORIZONTAL_FREQ) *
-            (1.0 + cos(80.0 * iTime)) * window;
-    float vShift = 0.4 * OnOff(2.0, 3.0, JUMP_VERTICAL_FREQ) *
-                   (sin(iTime) * sin(20.0 * iTime) + 0.5 + 0.1 * sin(200.0 * iTime) * cos(iTime));
-    uv.y = mod(uv.y + JUMP_VERTICAL * vShift, 1.0);
+    uv.x += JUMP_HORIZONTAL * sin(10.0 * uv.y + iTime) / 50.0 * vJumpHorizontal * window;
+    uv.y = mod(uv.y + JUMP_VERTICAL * vJumpVertical, 1.0);
   }
   vec4 color = Tex(uv);
   if (ENABLE_WOBBLE == 1) {
@@ -91,7 +131,7 @@ void main()
   }
   if (ENABLE_WHITE_LINES == 1) {
     float s = NoiseAt(vec2(0.5 * uv.x + 1.0, uv.y + 3.0));
-    float y = mod(4.0 * uv.y + iTime / 2.0 + sin(iTime + sin(0.63 * iTime)), WHITE_LINES_HEIGHT);
+    float y = mod(4.0 * uv.y + iTime / 2.0 + vWhiteDrift, WHITE_LINES_HEIGHT);
     bool inside = WHITE_LINES_START <= y && y < WHITE_LINES_END;
     float ramp = inside ? 1.0 - (y - WHITE_LINES_START) / (WHITE_LINES_END - WHITE_LINES_START) : 0.0;
     color += WHITE_LINES * ramp * s * s;
@@ -105,7 +145,7 @@ void main()
     color.rgb += 0.5 * NOISE * n;
   }
   if (ENABLE_VIGNETTE == 1) {
-    float a = VIGNETTE_APERTURE + VIGNETTE_OSCILLATION * sin(iTime + 5.0 * cos(5.0 * iTime));
+    float a = vAperture;
     float dy = uv.y - 0.5, dx = uv.x - 0.5;
     color.rgb -= VIGNETTE * (1.0 - (1.0 - a * dy * dy) * (1.0 - a * dx * dx));
   }
@@ -176,7 +216,7 @@ std::array<VhsSwitch, 9> shPostVHS::FeatureSwitches() const {
 
 void shPostVHS::Build() {
   TapeNoise().Load();
-  if (!BuildPass(nullptr, kTapeFragment)) return;
+  if (!BuildPass(kTapeVertex, kTapeFragment)) return;
   Locate(m_channel0, "iChannel0");
   Locate(m_channel1, "iChannel1");
   Locate(m_regionUV, "iRegionUV");
