@@ -1,8 +1,9 @@
 // Line segments per second through the vector display: appending strips on
 // the CPU alone, and appending plus the flush (upload, decay history, glow,
 // composite) at 640x480 and 1920x1080, drawing the current frame only or
-// with the default ten frames of decay. Runs under a hidden GLFW window with
-// a 4.5 core context:  DISPLAY=:N build/bench/bench_vector_display
+// with the default ten frames of decay; and the glow capture's passes alone.
+// Runs under a hidden GLFW window with a 4.5 core context:
+//   DISPLAY=:N build/bench/bench_vector_display
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -66,6 +67,31 @@ BENCHMARK(BM_AppendAndFlush)
     ->Args({1920, 1080, 50000, 1})
     ->Args({640, 480, 50000, 10})
     ->Args({1920, 1080, 50000, 10})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// The pass framing alone, as a glow capture uses it: the pass cleared, the
+// glow passes at the brightness given in hundredths (1: 8 passes, 1.35: 11)
+// and the composite of pass and glow onto the target.
+void BM_GlowCapture(benchmark::State& state) {
+  const int width = int(state.range(0)), height = int(state.range(1));
+  BenchScene scene;
+  if (!scene.Open(state, width, height)) return;
+  vector_display* d = scene.Display();
+  d->m_settings.colorBrightness = float(state.range(2)) / 100.0f;
+  for (auto _ : state) {
+    glBindFramebuffer(GL_FRAMEBUFFER, scene.Fbo());
+    glViewport(0, 0, width, height);
+    d->EndPass(d->BeginPass());
+    glFinish();
+  }
+  scene.Close();
+}
+BENCHMARK(BM_GlowCapture)
+    ->ArgNames({"w", "h", "brightness%"})
+    ->Args({640, 480, 100})
+    ->Args({640, 480, 135})
+    ->Args({1920, 1080, 100})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 

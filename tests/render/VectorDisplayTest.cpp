@@ -144,6 +144,13 @@ class VectorDisplayTest : public GLTest {
   vector_display* m_display = nullptr;
 };
 
+// Reproducible noise, one byte per channel.
+std::vector<uint8_t> Noise(int w, int h, uint32_t seed) {
+  std::vector<uint8_t> texels(size_t(w) * h * 4);
+  for (uint8_t& t : texels) t = uint8_t((seed = seed * 1664525u + 1013904223u) >> 24);
+  return texels;
+}
+
 }  // namespace
 
 TEST_F(VectorDisplayTest, SixProgramsBuildAndGlowTargetsAreNamed) {
@@ -496,9 +503,7 @@ TEST_F(VectorDisplayTest, BlurBetweenGlowTargetsFetchesWhatFilteringReads) {
   const FramebufferGL* src = m_display->m_glow[0]->GL();
   const FramebufferGL* dst = m_display->m_glow[1]->GL();
   const int w = m_display->m_glow[0]->m_width, h = m_display->m_glow[0]->m_height;
-  std::vector<uint8_t> texels(size_t(w) * h * 4);
-  uint32_t seed = 12345;
-  for (uint8_t& t : texels) t = uint8_t((seed = seed * 1664525u + 1013904223u) >> 24);
+  const std::vector<uint8_t> texels = Noise(w, h, 12345);
   glTextureSubImage2D(src->m_colorTexture, 0, 0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
 
   // The screen quad of a glow pass at exactly the target's size.
@@ -549,6 +554,56 @@ TEST_F(VectorDisplayTest, BlurBetweenGlowTargetsFetchesWhatFilteringReads) {
   EXPECT_LE(worst, 1) << "pixel " << worstAt / 4 % w << "," << worstAt / 4 / w;
   // The pattern is noise: a blur that read nothing would agree with itself.
   EXPECT_GT(std::count_if(filtered.begin(), filtered.end(), [](uint8_t v) { return v > 40; }), int(filtered.size()) / 4);
+}
+
+TEST_F(VectorDisplayTest, PassImageIsCompositedTexelForPixel) {
+  SetUpDisplay(0.0f);
+  m_display->m_settings.exportColor = 0;
+  StartFrame(0);
+  const GLuint previous = m_display->BeginPass();
+  const std::vector<uint8_t> texels = Noise(kSize, kSize, 777);
+  glTextureSubImage2D(m_display->m_passColorTexture, 0, 0, 0, kSize, kSize, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+  m_display->EndPass(previous);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, m_fbo);
+  EXPECT_EQ(ReadPixels(0, 0, kSize, kSize), texels);
+}
+
+// Lines and dots alone are tested against nothing: the flush leaves the
+// pass depth as it was (no clear, no test) and draws the pixels a flush
+// with a depth-tested triangle (here one outside the view) draws; once a
+// triangle is in the history the depth is cleared and tested again.
+TEST_F(VectorDisplayTest, FlushWithNothingDepthTestedSkipsTheDepth) {
+  SetUpDisplay(1.0f);
+  const GLuint passFbo = m_target.m_vectorFramebuffer->GL()->m_framebuffer;
+  const auto passDepth = [&](int x, int y) {
+    float depth = -1.0f;
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, passFbo);
+    glReadPixels(x, y, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
+    return depth;
+  };
+  const auto frame = [&](int index, bool triangle) {
+    glBindFramebuffer(GL_FRAMEBUFFER, passFbo);
+    glDepthMask(GL_TRUE);
+    glClearDepth(0.25);
+    glClear(GL_DEPTH_BUFFER_BIT);
+    StartFrame(index);
+    HorizontalLine();
+    if (triangle) m_display->AddTriangle(glm::vec3(2, 2, 0), glm::vec3(3, 2, 0), glm::vec3(2, 3, 0));
+    m_display->Flush();
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, m_fbo);
+    return ReadPixels(0, 0, kSize, kSize);
+  };
+  // Two displays' worth of frames: each starts with an empty history.
+  const std::vector<uint8_t> linesOnly = frame(0, false);
+  EXPECT_NEAR(passDepth(64, 64), 0.25f, 1e-6f);  // neither cleared nor written
+  m_display->Resize(kSize, kSize);
+  const std::vector<uint8_t> withTriangle = frame(0, true);
+  EXPECT_EQ(passDepth(4, 4), 1.0f);  // cleared for the triangle
+  EXPECT_EQ(linesOnly, withTriangle);
+  EXPECT_GT(linesOnly[(64 * kSize + 64) * 4], 100);
+  // The triangle stays in the history: the next frame tests depth too.
+  frame(1, false);
+  EXPECT_EQ(passDepth(4, 4), 1.0f);
 }
 
 TEST_F(VectorDisplayTest, FlushClampsAndOrdersTheSettings) {

@@ -843,8 +843,14 @@ void vector_display::Flush(VectorHistory* history) {
 
   NormalizeRange(m_settings.fogZ);
   NormalizeRange(m_settings.thickness);
-  const GLuint previous = BeginPass();
-  glEnable(GL_DEPTH_TEST);
+  // Lines and dots test against the depth of triangles and quads only (or
+  // of an imported depth): without any, every fragment in the clip volume
+  // passes the test against the cleared depth, so the pass skips the depth
+  // clear and the test.
+  const bool depth = h.totalTriangles + m_triangles.count > 0 || m_quads.count > 0 || m_settings.importDepth == 1 ||
+                     m_settings.exportDepth == 1;
+  const GLuint previous = OpenPass(depth);
+  if (depth) glEnable(GL_DEPTH_TEST); else glDisable(GL_DEPTH_TEST);
   glDepthFunc(GL_LESS);
   glDepthMask(GL_TRUE);
   const glm::mat4 mvp = target->m_viewProjection;
@@ -945,7 +951,9 @@ void vector_display::Flush(VectorHistory* history) {
 // [SECTION] Glow capture: BeginPass / EndPass
 //-----------------------------------------------------------------------------
 
-GLuint vector_display::BeginPass() {
+GLuint vector_display::BeginPass() { return OpenPass(true); }
+
+GLuint vector_display::OpenPass(bool depth) {
   PROFILE_BLOCK("vector_display::BeginPass");
   GLint bound = 0;
   glGetIntegerv(GL_FRAMEBUFFER_BINDING, &bound);
@@ -967,8 +975,9 @@ GLuint vector_display::BeginPass() {
   glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
   glClearDepth(1.0);
   const bool importColor = m_settings.importColor == 1;
-  const bool importDepth = m_settings.importDepth == 1;
-  const GLbitfield clearBits = (importColor ? 0 : GL_COLOR_BUFFER_BIT) | (importDepth ? 0 : GL_DEPTH_BUFFER_BIT);
+  const bool importDepth = depth && m_settings.importDepth == 1;
+  const GLbitfield clearBits =
+      (importColor ? 0 : GL_COLOR_BUFFER_BIT) | (importDepth || !depth ? 0 : GL_DEPTH_BUFFER_BIT);
   if (clearBits) glClear(clearBits);
   if (importColor || importDepth) {
     const GLbitfield copyBits = (importColor ? GL_COLOR_BUFFER_BIT : 0) | (importDepth ? GL_DEPTH_BUFFER_BIT : 0);

@@ -151,6 +151,9 @@ struct vector_display : public VectorGeometry {
   void ReleaseGL();
   void FreeGlowTargets();
   void FillScreenQuads();
+  // BeginPass; without `depth` the pass's depth is neither cleared nor
+  // imported (a flush that draws nothing depth tested).
+  GLuint OpenPass(bool depth);
   // Binds the program with the display's uniforms, ALPHA 1 and the MVP.
   void SetGeometryUniforms(const GeometryProgram& p, const glm::mat4& mvp);
 };
