@@ -67,6 +67,14 @@ class BenchScene {
   }
   vector_display* Display() const { return m_display; }
   GLuint Fbo() const { return m_fbo; }
+  // A frame of a pass benchmark: the target bound, its viewport, cleared
+  // to opaque black.
+  void BeginFrame() const {
+    glBindFramebuffer(GL_FRAMEBUFFER, m_fbo);
+    glViewport(0, 0, m_width, m_height);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+  }
 
  private:
   bool Create(int width, int height) {
@@ -78,6 +86,8 @@ class BenchScene {
     vector_display::Create("Bench.vector", float(width), float(height), &m_display);
     g_pCurrentVectorDisplay = m_display;
     m_fbo = m_color->GL()->m_framebuffer;
+    m_width = width;
+    m_height = height;
     return m_display->Setup() == 0;
   }
 
@@ -85,6 +95,8 @@ class BenchScene {
   Framebuffer* m_color = nullptr;
   vector_display* m_display = nullptr;
   GLuint m_fbo = 0;
+  int m_width = 0;
+  int m_height = 0;
 };
 
 }  // namespace

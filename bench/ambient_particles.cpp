@@ -61,12 +61,7 @@ class FieldScene {
     g_pCurrentRenderTarget->UpdateMatrices(glm::mat4(1.0f));
     return true;
   }
-  void BeginFrame() const {
-    glBindFramebuffer(GL_FRAMEBUFFER, m_scene.Fbo());
-    glViewport(0, 0, kWidth, kHeight);
-    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
-  }
+  void BeginFrame() const { m_scene.BeginFrame(); }
   void Close() { m_scene.Close(); }
 
  private:

@@ -47,25 +47,9 @@ GLuint MakePicture(GLint filter) {
   return texture;
 }
 
-// A cleared 640x480 RGBA8 target per frame.
-class ImageScene {
- public:
-  bool Open(benchmark::State& state) { return m_scene.Open(state, kWidth, kHeight); }
-  void BeginFrame() const {
-    glBindFramebuffer(GL_FRAMEBUFFER, m_scene.Fbo());
-    glViewport(0, 0, kWidth, kHeight);
-    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
-  }
-  void Close() { m_scene.Close(); }
-
- private:
-  BenchScene m_scene;
-};
-
 void BM_TexColorProgramFull(benchmark::State& state) {
-  ImageScene scene;
-  if (!scene.Open(state)) return;
+  BenchScene scene;
+  if (!scene.Open(state, kWidth, kHeight)) return;
   const GLuint picture = MakePicture(GL_LINEAR);
   rvTexColorProgram2D program;
   for (auto _ : state) {
@@ -131,8 +115,8 @@ GLuint BareProgram(const char* fragment) {
 }
 
 void BM_BareTexturePass(benchmark::State& state) {
-  ImageScene scene;
-  if (!scene.Open(state)) return;
+  BenchScene scene;
+  if (!scene.Open(state, kWidth, kHeight)) return;
   const int kind = static_cast<int>(state.range(0));
   const GLuint program = BareProgram(kind == 2 ? kFetchFragment : kSampleFragment);
   if (program == 0) {
