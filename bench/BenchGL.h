@@ -42,6 +42,29 @@ inline bool GLContext() {
 
 namespace {
 
+// A program of two stage texts, for the bare GL passes an effect's pass is
+// measured against; 0 when they do not link.
+inline GLuint LinkBareProgram(const char* vertex, const char* fragment) {
+  const auto stage = [](GLenum kind, const char* text) {
+    const GLuint shader = glCreateShader(kind);
+    glShaderSource(shader, 1, &text, nullptr);
+    glCompileShader(shader);
+    return shader;
+  };
+  const GLuint vs = stage(GL_VERTEX_SHADER, vertex), fs = stage(GL_FRAGMENT_SHADER, fragment);
+  const GLuint program = glCreateProgram();
+  glAttachShader(program, vs);
+  glAttachShader(program, fs);
+  glLinkProgram(program);
+  glDeleteShader(vs);
+  glDeleteShader(fs);
+  GLint linked = 0;
+  glGetProgramiv(program, GL_LINK_STATUS, &linked);
+  if (linked) return program;
+  glDeleteProgram(program);
+  return 0;
+}
+
 // A render target with a vector layer, its set-up display and a colour
 // framebuffer to composite into.
 class BenchScene {

@@ -106,29 +106,7 @@ out vec4 fragColor;
 void main() { fragColor = vec4(0.01, 0.02, 0.03, 0.0); }
 )";
 
-GLuint Stage(GLenum kind, const std::string& text) {
-  const GLuint shader = glCreateShader(kind);
-  const char* source = text.c_str();
-  glShaderSource(shader, 1, &source, nullptr);
-  glCompileShader(shader);
-  return shader;
-}
-
-// 0 when the stages do not link.
-GLuint BareProgram(const std::string& fragment) {
-  const GLuint vs = Stage(GL_VERTEX_SHADER, kBareVertex), fs = Stage(GL_FRAGMENT_SHADER, fragment);
-  const GLuint program = glCreateProgram();
-  glAttachShader(program, vs);
-  glAttachShader(program, fs);
-  glLinkProgram(program);
-  glDeleteShader(vs);
-  glDeleteShader(fs);
-  GLint linked = 0;
-  glGetProgramiv(program, GL_LINK_STATUS, &linked);
-  if (linked) return program;
-  glDeleteProgram(program);
-  return 0;
-}
+GLuint BareProgram(const std::string& fragment) { return LinkBareProgram(kBareVertex, fragment.c_str()); }
 
 // The field's own fragment text with the engine's header written out: the
 // version, the engine uniforms and the shape constant.

@@ -91,28 +91,7 @@ uniform sampler2D picture;
 void main() { fragColor = texelFetch(picture, ivec2(uv * vec2(textureSize(picture, 0))), 0); }
 )";
 
-GLuint Stage(GLenum kind, const char* text) {
-  const GLuint shader = glCreateShader(kind);
-  glShaderSource(shader, 1, &text, nullptr);
-  glCompileShader(shader);
-  return shader;
-}
-
-// 0 when the stages do not link.
-GLuint BareProgram(const char* fragment) {
-  const GLuint vs = Stage(GL_VERTEX_SHADER, kBareVertex), fs = Stage(GL_FRAGMENT_SHADER, fragment);
-  const GLuint program = glCreateProgram();
-  glAttachShader(program, vs);
-  glAttachShader(program, fs);
-  glLinkProgram(program);
-  glDeleteShader(vs);
-  glDeleteShader(fs);
-  GLint linked = 0;
-  glGetProgramiv(program, GL_LINK_STATUS, &linked);
-  if (linked) return program;
-  glDeleteProgram(program);
-  return 0;
-}
+GLuint BareProgram(const char* fragment) { return LinkBareProgram(kBareVertex, fragment); }
 
 void BM_BareTexturePass(benchmark::State& state) {
   BenchScene scene;
